@@ -1,0 +1,9 @@
+#include "app/AppState.h"
+
+MainWindow *g_mainWindow = nullptr;
+bool g_gameInstalled = false;
+QString g_installedVersion = QStringLiteral("0");
+QString g_latestVersion = QStringLiteral("0");
+QString g_packageSizeGb;
+QString g_installedSizeGb;
+QString g_packageHash;
