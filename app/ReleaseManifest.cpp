@@ -1,0 +1,4 @@
+#include "app/ReleaseManifest.h"
+
+// Placeholder until the manifest check lands.
+void checkReleaseManifest() {}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+#include "dialogs/DownloadInfoForm.h"
+
+// The window the user sees; every DownloadInfo builds a new one and both slots act on it.
+extern QDialog *g_downloadInfoWindow;
+
+// Shows the sizes of the next download and offers "Cancel" or "Download".
+class DownloadInfo : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DownloadInfo(QWidget *parent = nullptr);
+    ~DownloadInfo() override;
+
+    Ui::DownloadInfo *ui;
+
+private slots:
+    void on_Cancel_clicked(bool checked);
+    void on_Download_clicked(bool checked);
+};
