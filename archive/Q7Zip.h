@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QLibrary>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// Runs archive operations through the engine library on a worker thread. Requests arrive as queued
+// signals; each operation runs to its end and answers with operation_result_signal.
+class Q7Zip : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Operation {
+        Q7ZIP_COMPRESS = 0,
+        Q7ZIP_EXTRACT = 1,
+        Q7ZIP_SHOWLIST = 2,
+    };
+    Q_ENUM(Operation)
+
+    static Q7Zip *getInstance();
+
+    // 0 success, 1 failure of any kind.
+    int extract(const QString &archive_name, const QString &output_path);
+    int compress(const QString &archive_name, const QStringList &compress_filelist, const QString &working_path);
+
+signals:
+    void threadStarted_signal(int result);
+    void operation_signal_compress(const QString archive_name, const QStringList compress_filelist,
+                                   const QString working_path);
+    void operation_signal_extract(const QString archive_name, const QString output_path);
+    void operation_result_signal(Q7Zip::Operation operation, const QString archive_filename, int result);
+    void compress_filesize_signal(const quint64 filesize);
+    void compress_completeValue_signal(const quint64 completeValue);
+    void compressing_filename_signal(QString filename);
+    void extract_filesize_signal(const quint64 filesize);
+    void extract_completeValue_signal(const quint64 completeValue);
+    void extracting_filename_signal(QString filename);
+
+public slots:
+    void threadStarted();
+    void operation_slot_compress(const QString archive_name, const QStringList compress_filelist,
+                                 const QString working_path);
+    void operation_slot_extract(const QString archive_name, const QString output_path);
+
+private:
+    Q7Zip();
+
+    QLibrary engineLibrary;
+};
+
+Q_DECLARE_METATYPE(Q7Zip::Operation)
