@@ -1,0 +1,3 @@
+#include "app/BuildConfig.h"
+
+const int BuildConfig::kLauncherVersion = VELMORA_LAUNCHER_VERSION;
