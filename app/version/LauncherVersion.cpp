@@ -1,3 +1,0 @@
-#include "app/BuildConfig.h"
-
-const int BuildConfig::kLauncherVersion = VELMORA_LAUNCHER_VERSION;
