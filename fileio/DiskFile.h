@@ -1,0 +1,50 @@
+#pragma once
+
+// One operating-system file handle. A new object is closed; destroying it closes the handle.
+// Every failing operation leaves the reason in the thread's last error.
+
+#include "common/ComTypes.h"
+#include "common/WideString.h"
+#include "fileio/Platform.h"
+
+class CDiskFile
+{
+public:
+    // No single read or write moves more than this.
+    static constexpr UInt32 kMaxChunk = 4194304;
+
+    enum class Disposition {
+        CreateAlways, // create or truncate
+        CreateNew,    // fail when the file exists
+    };
+
+    CDiskFile() = default;
+    ~CDiskFile();
+    CDiskFile(const CDiskFile &) = delete;
+    CDiskFile &operator=(const CDiskFile &) = delete;
+
+    bool isOpen() const { return handle != Platform::kInvalidHandle; }
+
+    // Both close a handle already held first (failing when that fails). Others may read the file
+    // meanwhile, not write it.
+    bool OpenForRead(const WideString &path);
+    bool OpenForWrite(const WideString &path, Disposition disposition);
+
+    // One read of min(size, kMaxChunk) bytes; `processed` is set in every case.
+    bool ReadChunk(void *data, UInt32 size, UInt32 &processed);
+    // Writes in calls of at most kMaxChunk bytes until all is written, a call writes 0 bytes (success with
+    // a short count) or a call fails; `processed` is the total written in every case.
+    bool WriteAll(const void *data, UInt32 size, UInt32 &processed);
+    bool SeekTo(Int64 offset, UInt32 origin, UInt64 &newPosition);
+    bool QuerySize(UInt64 &size);
+    // Moves to `length`, checks the position, and marks the end of file there.
+    bool Resize(UInt64 length);
+    bool QueryInformation(Platform::FileInformation &info);
+    // The last write time only.
+    bool SetModificationTime(const FILETIME &time);
+    // True when closed or already closed; keeps the handle when the close fails.
+    bool Close();
+
+private:
+    Platform::FileHandle handle = Platform::kInvalidHandle;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+// Path-level file-system operations under the engine callbacks. Each returns whether it succeeded and
+// leaves the reason in the thread's last error (LastError.h).
+
+#include "common/WideString.h"
+#include "fileio/FileAttributes.h"
+#include "fileio/LastError.h"
+#include "fileio/PathRules.h"
+
+struct CFoundEntry
+{
+    UInt64 size = 0;
+    FILETIME creationTime{};
+    FILETIME accessTime{};
+    FILETIME writeTime{};
+    UInt32 attributes = 0;
+    bool isAltStream = false;
+    WideString name;
+
+    void clear();
+    bool isDir() const { return (attributes & kAttributeDirectory) != 0; }
+};
+
+// What is at `path`: a file, a directory, a drive root, a share, or (Windows) a file's named stream.
+// On Linux a colon is an ordinary character: "a:b" is found as a file of that name. When "a:b" does not
+// exist but "a" does, the stream form applies and fails with error 120 (no named streams).
+bool FindEntry(const WideString &path, CFoundEntry &entry);
+// Creates the directory and every missing parent; true when it exists afterwards.
+bool CreateDirectoryChain(const WideString &path);
+// Deletes a file, clearing its read-only attribute first.
+bool ForceDeleteFile(const WideString &path);
+// Applies an archive item's attributes. Values with any of the top four bits set apply their low 14 bits
+// only. On Linux a value carrying a Unix mode (0x8000 and the mode in the high 16 bits) applies its
+// permission bits (& 0777, never set-user-id, set-group-id or sticky); otherwise read-only clears the
+// write bits. A directory keeps its owner's access, so extraction can go on into it.
+bool ApplyFileAttributes(const WideString &path, UInt32 attributes);
+// Appends a backslash to a non-empty path that does not end in a separator.
+void EnsureTrailingSeparator(WideString &path);
+// The text in the OEM code page (Linux: the locale's multibyte text), '_' for what does not map. Throws
+// the int 282228 when the conversion fails.
+void ToOemText(const WideString &text, NarrowString &target);

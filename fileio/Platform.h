@@ -1,0 +1,85 @@
+#pragma once
+
+// The operating-system calls the file access layer needs, with the contract of the Windows calls they
+// stand for (kernel32 on Windows, POSIX on Linux). Every failing call leaves a Windows error number in
+// the thread's last error (LastError.h). On Linux wide paths become UTF-8 and a backslash is read as a
+// separator, as it is on Windows.
+
+#include "common/WideString.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Platform {
+
+using FileHandle = std::intptr_t;
+constexpr FileHandle kInvalidHandle = -1;
+
+enum class OpenMode {
+    ReadExisting,      // share for reading only
+    WriteCreateAlways, // create or truncate; share for reading only
+    WriteCreateNew,    // fail when the file exists; share for reading only
+};
+
+// What GetFileInformationByHandle reports.
+struct FileInformation
+{
+    UInt32 attributes;
+    FILETIME creationTime;
+    FILETIME accessTime;
+    FILETIME writeTime;
+    UInt32 volumeSerial;
+    UInt64 size;
+    UInt32 numberOfLinks;
+    UInt64 fileIndex;
+};
+
+// What FindFirstFileW reports for its first match.
+struct FindData
+{
+    UInt32 attributes = 0;
+    FILETIME creationTime{};
+    FILETIME accessTime{};
+    FILETIME writeTime{};
+    UInt64 size = 0;
+    WideString name;
+};
+
+FileHandle openFile(const WideString &path, OpenMode mode);
+bool closeFile(FileHandle handle);
+bool readFile(FileHandle handle, void *data, UInt32 size, UInt32 &processed);
+bool writeFile(FileHandle handle, const void *data, UInt32 size, UInt32 &processed);
+// origin 0 start, 1 current, 2 end
+bool seekFile(FileHandle handle, Int64 offset, UInt32 origin, UInt64 &newPosition);
+// Cuts or extends the file at the current position.
+bool setEndOfFile(FileHandle handle);
+bool fileSize(FileHandle handle, UInt64 &size);
+bool fileInformation(FileHandle handle, FileInformation &info);
+bool setFileModificationTime(FileHandle handle, const FILETIME &time);
+
+bool createDirectory(const WideString &path);
+bool deleteFile(const WideString &path);
+// kInvalidAttributes when they cannot be read.
+UInt32 fileAttributes(const WideString &path);
+// Windows attribute bits. On Linux only read-only maps (no write permission bits); hidden is ignored.
+bool setFileAttributes(const WideString &path, UInt32 attributes);
+// Lists `pattern` and reports its first match; any search handle is closed before returning. A last
+// component of "*" lists the directory before it (its "." entry first).
+bool findFirstFile(const WideString &pattern, FindData &data);
+// Looks for the named stream (":name:$DATA", compared without case) among the streams of `filePath`.
+// On success `data` holds the reported stream name and size. Platforms without named streams fail with
+// error 120; a missing stream fails with error 2.
+bool findStream(const WideString &filePath, const WideString &streamName, FindData &data);
+
+// WideCharToMultiByte into the OEM code page: with `target` null, measures; returns the byte count, or 0 on
+// failure. Characters without a mapping become '_'.
+UInt32 wideToOem(const WideString &text, char *target, UInt32 targetSize);
+
+#ifndef _WIN32
+// Sets the permission bits of `mode` (& 0777).
+bool setUnixPermissions(const WideString &path, UInt32 mode);
+// The UTF-8 form of a wide path, every backslash turned into a slash.
+std::string nativePath(const WideString &path);
+#endif
+
+} // namespace Platform
