@@ -23,7 +23,8 @@ public:
 
     // 0 success, 1 failure of any kind.
     int extract(const QString &archive_name, const QString &output_path);
-    int compress(const QString &archive_name, const QStringList &compress_filelist, const QString &working_path);
+    int compress(const QString &archive_name, const QStringList &compress_filelist,
+                 const QString &working_path);
 
 signals:
     void threadStarted_signal(int result);
@@ -49,5 +50,3 @@ private:
 
     QLibrary engineLibrary;
 };
-
-Q_DECLARE_METATYPE(Q7Zip::Operation)

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "common/ComTypes.h"
+
+#include <cstring>
+#include <new>
+
+// Runs the body of a method the engine calls. A C++ exception must never unwind into the engine (it
+// would end the process): running out of memory answers E_OUTOFMEMORY, anything else E_FAIL.
+template <typename Body> HRESULT callbackBoundary(Body &&body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    } catch (const char *text) {
+        return std::strcmp(text, "out of memory") == 0 ? E_OUTOFMEMORY : E_FAIL;
+    } catch (...) {
+        return E_FAIL;
+    }
+}

@@ -1,0 +1,20 @@
+#include "archive/LogError.h"
+
+#include "fileio/FileSystemOps.h"
+
+#include <QDebug>
+
+void LogError(const char *message)
+{
+    qDebug() << "Error: ";
+    qDebug() << "";
+    qDebug() << message;
+    qDebug() << "";
+}
+
+void LogPathLine(const WideString &path)
+{
+    NarrowString text;
+    ToOemText(path, text);
+    qDebug() << text.data();
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "common/WideString.h"
+
+// Writes an error to the debug log as four lines: "Error: ", an empty line, the message, an empty line.
+void LogError(const char *message);
+
+// Writes a path as one debug line, in the 8-bit text of ToOemText.
+void LogPathLine(const WideString &path);
