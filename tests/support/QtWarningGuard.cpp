@@ -1,3 +1,4 @@
+#include <QString>
 #include <QtGlobal>
 
 #include <cstdio>
