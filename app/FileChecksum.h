@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QCryptographicHash>
+#include <QString>
+
+// Lowercase hexadecimal digest of the whole file at path, or an empty string when it cannot be read.
+// The file is streamed, never held in memory as a whole.
+QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorithm);

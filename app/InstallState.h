@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Whether the game is installed in appDir: GameDir/Velmora.exe exists and is a regular file.
+bool isGameInstalled(const QString &appDir);
+
+// The installed game version recorded in appDir/c.ini: its whole text up to the first NUL, untrimmed;
+// empty when the file cannot be opened; no value when there is no such file.
+std::optional<QString> readInstalledVersion(const QString &appDir);
