@@ -36,6 +36,9 @@ public:
     // a short count) or a call fails; `processed` is the total written in every case.
     bool WriteAll(const void *data, UInt32 size, UInt32 &processed);
     bool SeekTo(Int64 offset, UInt32 origin, UInt64 &newPosition);
+    // Seek with the streams' results: STG_E_INVALIDFUNCTION for an origin of 3 or more (nothing moved),
+    // the last-error result on failure; the new position is stored when `newPosition` is given.
+    HRESULT SeekResult(Int64 offset, UInt32 origin, UInt64 *newPosition);
     bool QuerySize(UInt64 &size);
     // Moves to `length`, checks the position, and marks the end of file there.
     bool Resize(UInt64 length);

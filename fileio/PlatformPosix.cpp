@@ -1,0 +1,368 @@
+#ifndef _WIN32
+
+#include "fileio/Platform.h"
+
+#include "fileio/FileAttributes.h"
+#include "fileio/LastError.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+constexpr Int64 kSecondsFrom1601To1970 = 11644473600LL;
+constexpr Int64 kTicksPerSecond = 10000000;
+
+bool failWithErrno()
+{
+    SetLastErrorNumber(ErrorNumberFromErrno(errno));
+    return false;
+}
+
+bool failWith(UInt32 error)
+{
+    SetLastErrorNumber(error);
+    return false;
+}
+
+FILETIME fileTimeFromTimespec(const timespec &time)
+{
+    Int64 ticks =
+        (static_cast<Int64>(time.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond + time.tv_nsec / 100;
+    if (ticks < 0)
+        ticks = 0;
+    return FILETIME{static_cast<UInt32>(ticks), static_cast<UInt32>(static_cast<UInt64>(ticks) >> 32)};
+}
+
+timespec timespecFromFileTime(const FILETIME &time)
+{
+    const UInt64 ticks = (static_cast<UInt64>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    timespec result;
+    result.tv_sec = static_cast<time_t>(static_cast<Int64>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
+    result.tv_nsec = static_cast<long>(ticks % kTicksPerSecond) * 100;
+    return result;
+}
+
+// Windows attribute bits with the Unix mode carried in the high half, as archivers on Unix store them.
+UInt32 attributesFromMode(mode_t mode, bool targetIsDirectory)
+{
+    UInt32 attributes = targetIsDirectory ? kAttributeDirectory : kAttributeArchive;
+    if ((mode & 0222) == 0)
+        attributes |= kAttributeReadOnly;
+    if (S_ISLNK(mode))
+        attributes |= kAttributeReparsePoint;
+    return attributes | kAttributeUnixExtension | (static_cast<UInt32>(mode & 0xFFFF) << 16);
+}
+
+// A link reports its own mode and the directory bit of what it points to.
+bool lookUp(const std::string &path, struct stat &info, UInt32 &attributes)
+{
+    if (lstat(path.c_str(), &info) != 0)
+        return failWithErrno();
+    bool isDirectory = S_ISDIR(info.st_mode);
+    if (S_ISLNK(info.st_mode)) {
+        struct stat target;
+        isDirectory = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    }
+    attributes = attributesFromMode(info.st_mode, isDirectory);
+    return true;
+}
+
+void fillFindData(const struct stat &info, UInt32 attributes, const WideString &name, FindData &data)
+{
+    data.attributes = attributes;
+    data.creationTime = fileTimeFromTimespec(info.st_ctim);
+    data.accessTime = fileTimeFromTimespec(info.st_atim);
+    data.writeTime = fileTimeFromTimespec(info.st_mtim);
+    data.size = S_ISREG(info.st_mode) ? static_cast<UInt64>(info.st_size) : 0;
+    data.name = name;
+}
+
+void appendUtf8(std::string &out, UInt32 c)
+{
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = 0xFFFD;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string nativePath(const WideString &path)
+{
+    std::string result;
+    result.reserve(path.length());
+    for (UInt32 i = 0; i < path.length(); ++i)
+        appendUtf8(result, path[i] == L'\\' ? UInt32('/') : static_cast<UInt32>(path[i]));
+    return result;
+}
+
+FileHandle openFile(const WideString &path, OpenMode mode)
+{
+    const std::string native = nativePath(path);
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case OpenMode::ReadExisting:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::WriteCreateAlways:
+        flags |= O_WRONLY | O_CREAT;
+        break;
+    case OpenMode::WriteCreateNew:
+        flags |= O_WRONLY | O_CREAT | O_EXCL;
+        break;
+    }
+    const int fd = open(native.c_str(), flags, 0666);
+    if (fd < 0) {
+        failWith(errno == EEXIST ? kErrorFileExists : ErrorNumberFromErrno(errno));
+        return kInvalidHandle;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        // Like Windows, a directory is not a file to open.
+        const UInt32 error = S_ISDIR(info.st_mode) ? kErrorAccessDenied : ErrorNumberFromErrno(errno);
+        close(fd);
+        failWith(error);
+        return kInvalidHandle;
+    }
+    if (mode != OpenMode::ReadExisting) {
+        // Writers share the file for reading only: a second writer through this layer is refused. The lock
+        // comes before truncation so that a refused writer destroys nothing.
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const UInt32 error = errno == EWOULDBLOCK ? kErrorSharingViolation : ErrorNumberFromErrno(errno);
+            close(fd);
+            failWith(error);
+            return kInvalidHandle;
+        }
+        if (mode == OpenMode::WriteCreateAlways && ftruncate(fd, 0) != 0) {
+            const UInt32 error = ErrorNumberFromErrno(errno);
+            close(fd);
+            failWith(error);
+            return kInvalidHandle;
+        }
+    }
+    return fd;
+}
+
+bool closeFile(FileHandle handle)
+{
+    // The descriptor is released even when close reports an error: retrying could close another file.
+    if (close(static_cast<int>(handle)) != 0 && errno != EINTR)
+        return failWithErrno();
+    return true;
+}
+
+bool readFile(FileHandle handle, void *data, UInt32 size, UInt32 &processed)
+{
+    processed = 0;
+    ssize_t result;
+    do {
+        result = read(static_cast<int>(handle), data, size);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return failWithErrno();
+    processed = static_cast<UInt32>(result);
+    return true;
+}
+
+bool writeFile(FileHandle handle, const void *data, UInt32 size, UInt32 &processed)
+{
+    processed = 0;
+    ssize_t result;
+    do {
+        result = write(static_cast<int>(handle), data, size);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return failWithErrno();
+    processed = static_cast<UInt32>(result);
+    return true;
+}
+
+bool seekFile(FileHandle handle, Int64 offset, UInt32 origin, UInt64 &newPosition)
+{
+    static const int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (origin > 2)
+        return failWith(kErrorInvalidParameter);
+    const off_t result = lseek(static_cast<int>(handle), static_cast<off_t>(offset), whence[origin]);
+    if (result < 0)
+        // What Windows reports for a position before the start of the file.
+        return failWith(errno == EINVAL ? kErrorNegativeSeek : ErrorNumberFromErrno(errno));
+    newPosition = static_cast<UInt64>(result);
+    return true;
+}
+
+bool setEndOfFile(FileHandle handle)
+{
+    const off_t position = lseek(static_cast<int>(handle), 0, SEEK_CUR);
+    if (position < 0 || ftruncate(static_cast<int>(handle), position) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool fileSize(FileHandle handle, UInt64 &size)
+{
+    struct stat info;
+    if (fstat(static_cast<int>(handle), &info) != 0)
+        return failWithErrno();
+    size = static_cast<UInt64>(info.st_size);
+    return true;
+}
+
+bool fileInformation(FileHandle handle, FileInformation &information)
+{
+    struct stat info;
+    if (fstat(static_cast<int>(handle), &info) != 0)
+        return failWithErrno();
+    information.attributes = attributesFromMode(info.st_mode, S_ISDIR(info.st_mode));
+    information.creationTime = fileTimeFromTimespec(info.st_ctim);
+    information.accessTime = fileTimeFromTimespec(info.st_atim);
+    information.writeTime = fileTimeFromTimespec(info.st_mtim);
+    information.volumeSerial = static_cast<UInt32>(info.st_dev);
+    information.size = static_cast<UInt64>(info.st_size);
+    information.numberOfLinks = static_cast<UInt32>(info.st_nlink);
+    information.fileIndex = static_cast<UInt64>(info.st_ino);
+    return true;
+}
+
+bool setFileModificationTime(FileHandle handle, const FILETIME &time)
+{
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1] = timespecFromFileTime(time);
+    if (futimens(static_cast<int>(handle), times) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool createDirectory(const WideString &path)
+{
+    if (mkdir(nativePath(path).c_str(), 0777) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool deleteFile(const WideString &path)
+{
+    if (unlink(nativePath(path).c_str()) != 0)
+        return failWith(errno == EISDIR ? kErrorAccessDenied : ErrorNumberFromErrno(errno));
+    return true;
+}
+
+UInt32 fileAttributes(const WideString &path)
+{
+    struct stat info;
+    UInt32 attributes;
+    if (!lookUp(nativePath(path), info, attributes))
+        return kInvalidAttributes;
+    return attributes;
+}
+
+bool setFileAttributes(const WideString &path, UInt32 attributes)
+{
+    const std::string native = nativePath(path);
+    struct stat info;
+    if (stat(native.c_str(), &info) != 0)
+        return failWithErrno();
+    // Only read-only has a meaning here, and not for directories (as on Windows).
+    if (S_ISDIR(info.st_mode))
+        return true;
+    mode_t mode = info.st_mode & 07777;
+    if (attributes & kAttributeReadOnly)
+        mode &= ~mode_t(0222);
+    else if ((mode & 0222) == 0)
+        mode |= 0200;
+    if (mode != (info.st_mode & 07777) && chmod(native.c_str(), mode) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool setUnixPermissions(const WideString &path, UInt32 mode)
+{
+    if (chmod(nativePath(path).c_str(), static_cast<mode_t>(mode & 0777)) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool findFirstFile(const WideString &pattern, FindData &data)
+{
+    const UInt32 length = pattern.length();
+    if (length == 0)
+        return failWith(kErrorFileNotFound);
+    // Windows finds nothing for a pattern ending in a separator.
+    if (pattern[length - 1] == L'\\' || pattern[length - 1] == L'/')
+        return failWith(kErrorFileNotFound);
+    struct stat info;
+    UInt32 attributes;
+    if (length >= 2 && pattern[length - 1] == L'*' &&
+        (pattern[length - 2] == L'\\' || pattern[length - 2] == L'/')) {
+        const WideString directory = pattern.left(length - 2);
+        if (!lookUp(nativePath(directory), info, attributes))
+            return false;
+        if (!(attributes & kAttributeDirectory))
+            return failWith(kErrorPathNotFound);
+        fillFindData(info, attributes, WideString(L"."), data);
+        return true;
+    }
+    if (!lookUp(nativePath(pattern), info, attributes))
+        return false;
+    UInt32 nameStart = length;
+    while (nameStart > 0 && pattern[nameStart - 1] != L'\\' && pattern[nameStart - 1] != L'/')
+        --nameStart;
+    fillFindData(info, attributes, pattern.mid(nameStart), data);
+    return true;
+}
+
+bool findStream(const WideString &, const WideString &, FindData &)
+{
+    return failWith(kErrorNotImplemented);
+}
+
+UInt32 wideToOem(const WideString &text, char *target, UInt32 targetSize)
+{
+    std::mbstate_t state{};
+    char buffer[MB_LEN_MAX];
+    UInt32 total = 0;
+    for (UInt32 i = 0; i < text.length(); ++i) {
+        std::size_t produced = std::wcrtomb(buffer, text[i], &state);
+        if (produced == static_cast<std::size_t>(-1)) {
+            state = std::mbstate_t{};
+            buffer[0] = '_';
+            produced = 1;
+        }
+        if (target) {
+            if (total + produced > targetSize) {
+                failWith(kErrorInsufficientBuffer);
+                return 0;
+            }
+            std::memcpy(target + total, buffer, produced);
+        }
+        total += static_cast<UInt32>(produced);
+    }
+    return total;
+}
+
+} // namespace Platform
+
+#endif
