@@ -7,7 +7,8 @@
 // The window the user sees; every DownloadInfo builds a new one and both slots act on it.
 extern QDialog *g_downloadInfoWindow;
 
-// Shows the sizes of the next download and offers "Cancel" or "Download".
+// Shows the sizes of the next download in a window of its own and offers "Cancel" or "Download". The
+// main button stays disabled while the window is open.
 class DownloadInfo : public QDialog
 {
     Q_OBJECT
@@ -21,4 +22,7 @@ public:
 private slots:
     void on_Cancel_clicked(bool checked);
     void on_Download_clicked(bool checked);
+
+private:
+    void closeWindow();
 };

@@ -6,7 +6,9 @@ class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// The game package pipeline: download, integrity check, installation.
+// The game package pipeline: downloads the latest release's package into TEMP, checks it against the
+// manifest's MD5, then has the archive worker install it into GameDir. One object per attempt, never
+// deleted.
 class GameDownloader : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,12 @@ public:
     ~GameDownloader() override;
 
     void startDownload();
+
+private slots:
+    void onDownloadProgress(qint64 received, qint64 total);
+    void onFinished(QNetworkReply *finishedReply);
+    void onReadyRead();
+    void onReplyFinished();
 
 private:
     QNetworkAccessManager *manager = nullptr;
