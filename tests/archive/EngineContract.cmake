@@ -14,7 +14,8 @@ add_dependencies(tst_enginecontract tst_enginecontract_fakeengine)
 find_program(VELMORA_VALGRIND valgrind)
 if(VELMORA_VALGRIND AND NOT VELMORA_SANITIZE)
     add_test(NAME tst_enginecontract_valgrind
-        COMMAND ${VELMORA_VALGRIND} --error-exitcode=1 --leak-check=no --errors-for-leak-kinds=none
+        COMMAND ${VELMORA_VALGRIND} --error-exitcode=1 --leak-check=no
+                --suppressions=${CMAKE_CURRENT_SOURCE_DIR}/enginecontract.valgrind.supp
                 $<TARGET_FILE:tst_enginecontract>)
     set_tests_properties(tst_enginecontract_valgrind PROPERTIES
         ENVIRONMENT "${VELMORA_TEST_ENV}" LABELS "valgrind" TIMEOUT 300)
