@@ -5,8 +5,8 @@
 #include <memory>
 
 namespace {
-// Large unbuffered reads: QIODevice's own path (1 KiB pieces through a 16 KiB buffer) costs a third of
-// the throughput on packages of several gigabytes.
+// Large unbuffered reads: hashing through the device (1 KiB pieces copied out of its 16 KiB buffer)
+// costs about a tenth more CPU time per byte than md5sum spends.
 constexpr qint64 kBlockSize = 1 << 20;
 } // namespace
 
