@@ -1,5 +1,7 @@
 #include "dialogs/LauncherUpdate.h"
 
+#include "pipeline/LauncherDownloader.h"
+
 #include <QCoreApplication>
 #include <QPushButton>
 
@@ -30,7 +32,7 @@ void LauncherUpdate::on_Cancel_clicked(bool)
 
 void LauncherUpdate::on_Update_clicked(bool)
 {
-    // TEMPORARY: the self-update pipeline (pipeline/LauncherDownloader.h) is started here once it exists.
+    (new LauncherDownloader(nullptr))->startDownload();
     // Before closing: closing emits finished(), and OnFinish must see the update as started.
     g_launcherUpdateStarted = true;
     g_launcherUpdateWindow->close();

@@ -1,0 +1,244 @@
+#include "app/AppState.h"
+#include "app/Endpoints.h"
+#include "app/MainWindow.h"
+#include "dialogs/LauncherUpdate.h"
+#include "tests/support/MessageBoxWatcher.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+namespace {
+
+// Exit code that no slot under test uses: the event loop was still running when the test gave up.
+constexpr int kStillRunning = 42;
+
+// Answers every GET at once: the manifest (no launcher update) for version.txt, 404 for anything else.
+// Records the requested paths.
+class ReleaseServer : public QTcpServer
+{
+    Q_OBJECT
+
+public:
+    QStringList paths;
+
+    ReleaseServer()
+    {
+        connect(this, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
+        listen(QHostAddress::LocalHost, 0);
+    }
+
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()); }
+
+    int launcherPackageRequests() const
+    {
+        return paths.filter(QStringLiteral("/raw/main/launcher/OSRELWIN/Launcher.zip")).size();
+    }
+
+private slots:
+    void onNewConnection()
+    {
+        QTcpSocket *socket = nextPendingConnection();
+        connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
+        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
+    }
+
+    void onReadyRead()
+    {
+        auto *socket = qobject_cast<QTcpSocket *>(sender());
+        if (!socket->canReadLine())
+            return;
+        const QByteArray path = socket->readLine().split(' ').value(1);
+        paths.append(QString::fromLatin1(path));
+        const bool manifest = path.endsWith("main/launcher/version.txt");
+        const QByteArray body = manifest ? QByteArray("3;12;1.5;3.2;0123456789abcdef0123456789abcdef") : "no";
+        const QByteArray status = manifest ? "200 OK" : "404 Not Found";
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                      "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+};
+
+// Runs the application's event loop as the launcher does and returns its exit code, or kStillRunning
+// when nothing ended it within the given time.
+int execFor(int milliseconds)
+{
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(kStillRunning); });
+    fallback.start(milliseconds);
+    return QApplication::exec();
+}
+
+void setApplicationState(Qt::ApplicationState state)
+{
+    QMetaObject::invokeMethod(qApp, "applicationStateChanged", Q_ARG(Qt::ApplicationState, state));
+}
+
+} // namespace
+
+class LauncherUpdateTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void buildsItsFormOnASeparateWindow();
+    void cancelQuitsTheLauncher();
+    void closingTheWindowQuitsTheLauncher_data();
+    void closingTheWindowQuitsTheLauncher();
+    void activationPutsTheWindowOnTopAndShowsIt();
+    void updateStartsTheSelfUpdateAndLeavesTheLauncherRunning();
+
+private:
+    ReleaseServer m_server;
+    MessageBoxWatcher m_messages;
+    MainWindow *m_mainWindow = nullptr;
+    bool m_hadTempDir = false;
+};
+
+void LauncherUpdateTest::initTestCase()
+{
+    QVERIFY(m_server.isListening());
+    m_hadTempDir = QDir(QCoreApplication::applicationDirPath() + QLatin1String("/TEMP")).exists();
+    Endpoints::overrideForTesting(m_server.base() + QLatin1String("raw/"), m_server.base());
+    // The self-update pipeline reports through the main window, as in the launcher. It is shown, so
+    // closing a dialog never ends the event loop as "last window closed".
+    m_mainWindow = new MainWindow;
+    QCOMPARE(g_mainWindow, m_mainWindow);
+    m_mainWindow->show();
+    QVERIFY(m_messages.seen().isEmpty());
+}
+
+void LauncherUpdateTest::cleanupTestCase()
+{
+    delete m_mainWindow;
+    if (!m_hadTempDir)
+        QDir(QCoreApplication::applicationDirPath() + QLatin1String("/TEMP")).removeRecursively();
+}
+
+void LauncherUpdateTest::buildsItsFormOnASeparateWindow()
+{
+    LauncherUpdate dialog(nullptr);
+    QDialog *window = g_launcherUpdateWindow;
+    QVERIFY(window && window != &dialog);
+    QVERIFY(window->isVisible());
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(!window->isModal());
+    QCOMPARE(window->parent(), nullptr);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Launcher Updater"));
+    QCOMPARE(window->size(), QSize(400, 300));
+
+    QCOMPARE(dialog.ui->label->parent(), window);
+    QCOMPARE(dialog.ui->label->text(), QStringLiteral("Launcher Update Found"));
+    QCOMPARE(int(dialog.ui->label->alignment()), 0x84);
+    QCOMPARE(dialog.ui->label->geometry(), QRect(0, 0, 401, 31));
+    QCOMPARE(dialog.ui->textBrowser->geometry(), QRect(10, 40, 381, 201));
+    QVERIFY(dialog.ui->textBrowser->toPlainText().isEmpty());
+    // The end-to-end tests click these by position.
+    QCOMPARE(dialog.ui->Cancel->geometry(), QRect(10, 250, 181, 41));
+    QCOMPARE(dialog.ui->Update->geometry(), QRect(210, 250, 181, 41));
+    QCOMPARE(dialog.ui->Cancel->text(), QStringLiteral("Cancel"));
+    QCOMPARE(dialog.ui->Update->text(), QStringLiteral("Update"));
+
+    // A second dialog builds a new window; the first stays alive.
+    LauncherUpdate second(nullptr);
+    QVERIFY(g_launcherUpdateWindow != window);
+    QVERIFY(window->isVisible());
+    window->hide();
+    g_launcherUpdateWindow->hide();
+}
+
+void LauncherUpdateTest::cancelQuitsTheLauncher()
+{
+    LauncherUpdate dialog(nullptr);
+    QTimer::singleShot(0, dialog.ui->Cancel, [&] { QTest::mouseClick(dialog.ui->Cancel, Qt::LeftButton); });
+    QCOMPARE(execFor(5000), 0);
+    QVERIFY(!g_launcherUpdateStarted);
+    QCOMPARE(m_server.launcherPackageRequests(), 0);
+    g_launcherUpdateWindow->hide();
+}
+
+void LauncherUpdateTest::closingTheWindowQuitsTheLauncher_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("title bar") << false;
+    QTest::newRow("Escape") << true;
+}
+
+void LauncherUpdateTest::closingTheWindowQuitsTheLauncher()
+{
+    QFETCH(bool, escape);
+    LauncherUpdate dialog(nullptr);
+    QDialog *window = g_launcherUpdateWindow;
+    QTimer::singleShot(0, window, [=] {
+        if (escape)
+            QTest::keyClick(window, Qt::Key_Escape);
+        else
+            window->close();
+    });
+    QCOMPARE(execFor(5000), 0);
+    QVERIFY(!window->isVisible());
+    QVERIFY(!g_launcherUpdateStarted);
+    QCOMPARE(m_server.launcherPackageRequests(), 0);
+}
+
+void LauncherUpdateTest::activationPutsTheWindowOnTopAndShowsIt()
+{
+    LauncherUpdate dialog(nullptr);
+    QDialog *window = g_launcherUpdateWindow;
+    QVERIFY(!(window->windowFlags() & Qt::WindowStaysOnTopHint));
+
+    const Qt::ApplicationState others[] = {Qt::ApplicationInactive, Qt::ApplicationHidden,
+                                           Qt::ApplicationSuspended};
+    for (Qt::ApplicationState state : others) {
+        window->hide();
+        setApplicationState(state);
+        QVERIFY2(window->isVisible(), qPrintable(QString::number(state)));
+        QVERIFY(!(window->windowFlags() & Qt::WindowStaysOnTopHint));
+    }
+
+    setApplicationState(Qt::ApplicationActive);
+    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(window->isVisible());
+    // The flag stays when the launcher is left again.
+    setApplicationState(Qt::ApplicationInactive);
+    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(window->isVisible());
+    window->hide();
+}
+
+// Last: the started flag is never cleared again.
+void LauncherUpdateTest::updateStartsTheSelfUpdateAndLeavesTheLauncherRunning()
+{
+    LauncherUpdate dialog(nullptr);
+    QDialog *window = g_launcherUpdateWindow;
+    QTimer::singleShot(0, dialog.ui->Update,
+                       [&] { QTest::mouseClick(dialog.ui->Update, Qt::LeftButton, {}); });
+    QCOMPARE(execFor(1500), kStillRunning);
+    QVERIFY(g_launcherUpdateStarted);
+    QVERIFY(!window->isVisible());
+    // The self-update pipeline asked for the launcher package (this server answers 404, so the run fails
+    // and the message box is answered by the watcher).
+    QTRY_COMPARE(m_server.launcherPackageRequests(), 1);
+    QTRY_COMPARE(m_messages.seen().size(), 1);
+    QCOMPARE(m_messages.seen().first().title, QStringLiteral("Launcher"));
+
+    // From now on state changes neither show the window nor change its flags.
+    const Qt::WindowFlags flags = window->windowFlags();
+    setApplicationState(Qt::ApplicationActive);
+    setApplicationState(Qt::ApplicationInactive);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->windowFlags(), flags);
+    QCOMPARE(execFor(300), kStillRunning);
+}
+
+QTEST_MAIN(LauncherUpdateTest)
+#include "tst_launcher_update.moc"
