@@ -1,0 +1,459 @@
+#!/usr/bin/env python3
+"""End-to-end cases: the real launcher in a fresh install directory under Xvfb, driven with xdotool,
+against nginx serving a generated release on the launcher's compiled-in address.
+
+    cases.py CASE --source DIR --launcher EXE --launcher-v4 EXE --work DIR --artifacts DIR
+
+Exit status: 0 passed, 1 failed, 77 skipped (not enough disk for the large package)."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+from harness import (DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, MAIN_TITLE, UPDATE_TITLE,
+                     Failure, Launcher, ReleaseServer, X11, Xvfb, assert_same_tree, check, install_launcher,
+                     kill_pid, log, make_release, memory_kib, wait_until)
+
+SKIP = 77
+GIB = 1 << 30
+GAME = "12"
+CLIENT = f"/files/{GAME}/Client.zip"
+REDIRECT = f"/releases/download/{GAME}/Client.zip"
+LAUNCHER_ZIP = "/raw/main/launcher/OSRELWIN/Launcher.zip"
+
+PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
+DOWNLOADED_LINE = r"^file is downloaded successfully\.$"
+RESULT_LINE = r"^Operation_Result:.*?(-?\d+)\s*$"
+COMPLETE_LINE = r"extract complete\.\s*$"
+
+
+class Case:
+    def __init__(self, args):
+        self.args = args
+        self.work = args.work
+        self.install = os.path.join(self.work, "install")
+        self.release = os.path.join(self.work, "release")
+        self.launchers = []
+        self.extra_pids = []
+        self.server = None
+        self.xvfb = None
+        self.x11 = None
+
+    def __enter__(self):
+        for path in (self.work, self.args.artifacts):
+            shutil.rmtree(path, ignore_errors=True)
+            os.makedirs(path)
+        os.chmod(self.work, 0o755)
+        self.xvfb = Xvfb()
+        self.x11 = X11(self.xvfb.display, self.args.artifacts)
+        log(f"X server {self.xvfb.display}, artifacts in {self.args.artifacts}")
+        return self
+
+    def __exit__(self, *exc):
+        for launcher in self.launchers:
+            launcher.stop()
+        for pid in self.extra_pids:
+            kill_pid(pid)
+        if self.server:
+            self.server.stop()
+        self.xvfb.stop()
+
+    # -- set-up -----------------------------------------------------------------------------------------
+    def make_release(self, *options):
+        if self.server:
+            self.server.stop()
+        www = make_release(self.args.source, self.args.launcher, self.release, *options)
+        self.server = ReleaseServer(self.args.source, www)
+        self.server.start()
+        return www
+
+    def fresh_install(self, with_engine=True):
+        install_launcher(self.args.launcher, self.install, with_engine)
+
+    def start(self, wrapper=()):
+        launcher = Launcher(self.x11, self.install, os.path.join(self.args.artifacts, "launcher.log"), wrapper)
+        self.launchers.append(launcher)
+        return launcher
+
+    # -- steps ------------------------------------------------------------------------------------------
+    def open_download_dialog(self, launcher, main):
+        launcher.press_main_button(main)
+        dialog = self.x11.wait_window(DOWNLOAD_TITLE, pid=launcher.pid)
+        time.sleep(0.3)
+        return dialog
+
+    def download(self, launcher, main, shoot=True):
+        dialog = self.open_download_dialog(launcher, main)
+        if shoot:
+            self.x11.screenshot("download-dialog")
+        self.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
+        self.x11.wait_no_window(DOWNLOAD_TITLE)
+
+    def install_and_watch(self, launcher, timeout=60):
+        """After "Download": follows the three steps, photographing each, until the button reads Play."""
+        launcher.wait_output(DOWNLOADED_LINE, timeout)
+        self.x11.screenshot("step2-integrity-check")
+        launcher.wait_output(RESULT_LINE, timeout + 30)
+        self.x11.screenshot("step3-extracted")
+        launcher.wait_output(COMPLETE_LINE, 5)
+        time.sleep(3.6)  # the launcher's own pause before "Play"
+        self.x11.screenshot("play")
+
+    def close(self, launcher, main):
+        """Closes the main window as the title-bar button would; the launcher must end with status 0."""
+        self.x11.close_window(main)
+        status = launcher.wait_exit()
+        check(status == 0, f"launcher exited with {status} after closing its window")
+
+    def read(self, relative):
+        with open(os.path.join(self.install, relative), "rb") as f:
+            return f.read()
+
+    def exists(self, relative):
+        return os.path.lexists(os.path.join(self.install, relative))
+
+
+def check_step_order(launcher):
+    """The debug lines of the three steps appear in order: download progress, download done, extraction
+    progress, result."""
+    out = launcher.output().splitlines()
+    first = {}
+    for index, line in enumerate(out):
+        for key, pattern in (("progress", PROGRESS_LINE), ("downloaded", DOWNLOADED_LINE), ("result", RESULT_LINE)):
+            if key not in first and re.search(pattern, line):
+                first[key] = index
+    check(set(first) == {"progress", "downloaded", "result"}, f"missing step lines: {first}")
+    check(first["progress"] < first["downloaded"] < first["result"], f"steps out of order: {first}")
+
+
+def play_and_check_game_runs(case, launcher, main):
+    marker = os.path.join(case.install, "game-ran.marker")
+    check(not os.path.exists(marker), "the game ran before Play was pressed")
+    launcher.press_main_button(main)
+    wait_until(lambda: os.path.exists(marker), 10, "the sample game's marker")
+    time.sleep(0.5)
+    check(launcher.process.poll() is None, "the launcher did not stay open after starting the game")
+
+
+# -- cases --------------------------------------------------------------------------------------------------
+def first_install(case):
+    case.make_release()
+    case.fresh_install()
+    launcher = case.start()
+    main = launcher.main_window()
+    time.sleep(0.5)
+    case.x11.screenshot("main-window")
+    case.download(launcher, main)
+    case.install_and_watch(launcher)
+    check_step_order(launcher)
+    results = launcher.lines(RESULT_LINE)
+    check(results == ["0"], f"extraction results {results}")
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    check(case.read("c.ini") == GAME.encode(), f"c.ini holds {case.read('c.ini')!r}")
+    check(not case.exists("TEMP/package.zip"), "the package was left in TEMP")
+    check(case.server.requests(REDIRECT) == 1 and case.server.requests(CLIENT) == 1,
+          "the package was not requested exactly once through the redirect")
+    play_and_check_game_runs(case, launcher, main)
+    case.close(launcher, main)
+
+
+def update(case):
+    old = os.path.join(case.work, "old")
+    make_release(case.args.source, case.args.launcher, old, "--game-version", "11")
+    case.make_release()
+    case.fresh_install()
+    shutil.copytree(os.path.join(old, "GameDir"), os.path.join(case.install, "GameDir"), symlinks=True)
+    with open(os.path.join(case.install, "c.ini"), "w") as f:
+        f.write("11")
+    launcher = case.start()
+    main = launcher.main_window()
+    launcher.wait_output(r"^New Game Version Found$", 5)
+    time.sleep(0.5)
+    case.x11.screenshot("update-offered")
+    case.download(launcher, main)
+    case.install_and_watch(launcher)
+    check(not case.exists("GameDir/data/release-11.txt"), "a file of the old version survived the update")
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    check(case.read("c.ini") == b"12", f"c.ini holds {case.read('c.ini')!r}")
+    play_and_check_game_runs(case, launcher, main)
+    case.close(launcher, main)
+
+
+def current(case):
+    case.make_release()
+    case.fresh_install()
+    shutil.copytree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"), symlinks=True)
+    with open(os.path.join(case.install, "c.ini"), "w") as f:
+        f.write(GAME)
+    launcher = case.start()
+    main = launcher.main_window()
+    time.sleep(0.5)
+    case.x11.screenshot("play")
+    play_and_check_game_runs(case, launcher, main)
+    check(case.server.requests(REDIRECT) == 0 and case.server.requests(CLIENT) == 0,
+          "the current game was downloaded again")
+    check(not case.x11.windows(DOWNLOAD_TITLE), "Play opened the download dialog")
+    check(not launcher.lines(PROGRESS_LINE), "a download ran")
+    case.close(launcher, main)
+
+
+def bad_hash(case):
+    """A package that does not match the manifest's hash fails the check; once the server serves the
+    right package, a second attempt in the same process installs it, each attempt served once."""
+    www = case.make_release()
+    package = os.path.join(www, "files", GAME, "Client.zip")
+    good = package + ".good"
+    os.rename(package, good)
+    with open(package, "wb") as f:
+        f.write(b"PK\3\4 not the published package")
+    os.chmod(package, 0o644)
+    case.fresh_install()
+    launcher = case.start()
+    main = launcher.main_window()
+    case.download(launcher, main, shoot=False)
+    launcher.wait_output(DOWNLOADED_LINE)
+    launcher.answer_message_box("Launcher", timeout=10)
+    check(not launcher.lines(RESULT_LINE), "a package that failed the check was extracted")
+    wait_until(lambda: not case.exists("TEMP/package.zip"), 5, "the rejected package to be removed")
+    check(not case.exists("c.ini"), "c.ini written after a failed check")
+    time.sleep(0.3)
+    case.x11.screenshot("idle-after-failure")
+
+    os.replace(good, package)
+    case.download(launcher, main, shoot=False)
+    case.install_and_watch(launcher)
+    check(launcher.lines(RESULT_LINE) == ["0"], f"extraction results {launcher.lines(RESULT_LINE)}")
+    check(case.server.requests(CLIENT) == 2, f"{case.server.requests(CLIENT)} package requests for two attempts")
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    check(case.read("c.ini") == GAME.encode(), "c.ini not written")
+    check(not case.x11.windows("Launcher"), "a message box appeared after the successful attempt")
+    case.close(launcher, main)
+
+
+def damaged_package(case):
+    """A package with a damaged entry (its hash published, so it passes the check) fails extraction. A
+    second attempt in the same process is served exactly once; after the server is fixed, a new start
+    installs the package."""
+    case.make_release("--damaged")
+    case.fresh_install()
+    launcher = case.start()
+    main = launcher.main_window()
+    for attempt in (1, 2):
+        case.download(launcher, main, shoot=attempt == 1)
+        launcher.wait_output(DOWNLOADED_LINE)
+        launcher.answer_message_box("Launcher", timeout=30)
+        wait_until(lambda: len(launcher.lines(RESULT_LINE)) >= attempt, 5, "the extraction result line")
+        time.sleep(1.0)  # room for a duplicate answer from an earlier run
+        results = launcher.lines(RESULT_LINE)
+        check(len(results) == attempt and all(r != "0" for r in results),
+              f"attempt {attempt}: extraction results {results}")
+        check(not case.x11.windows("Launcher"), f"attempt {attempt}: more than one message box")
+        check(case.server.requests(CLIENT) == attempt, f"attempt {attempt}: {case.server.requests(CLIENT)} requests")
+        check(not case.exists("TEMP/package.zip"), "the damaged package was left in TEMP")
+        check(not case.exists("c.ini"), "a damaged package was recorded as installed")
+    case.x11.screenshot("idle-after-extraction-failure")
+    case.close(launcher, main)
+
+    case.make_release()  # the fixed release, with its own hash
+    launcher = case.start()
+    main = launcher.main_window()
+    case.download(launcher, main, shoot=False)
+    case.install_and_watch(launcher)
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    check(case.read("c.ini") == GAME.encode(), "c.ini not written after the fixed release")
+    check(case.server.requests(CLIENT) == 1, "the fixed package was not served exactly once")
+    case.close(launcher, main)
+
+
+def engine_missing(case):
+    """No engine beside the launcher and none in the distribution's place (hidden by an empty directory
+    mounted over it in a private mount namespace): "Q7Zip" message, exit status -1."""
+    case.make_release()
+    case.fresh_install(with_engine=False)
+    empty = os.path.join(case.work, "no-engine")
+    os.makedirs(empty)
+    hide = 'mount --bind "$1" /usr/lib/p7zip && exec "$2"'
+    launcher = case.start(wrapper=("unshare", "-m", "sh", "-c", hide, "sh", empty))
+    main = launcher.main_window()
+    case.download(launcher, main, shoot=False)
+    titles = []
+    deadline = time.monotonic() + 60
+    while launcher.process.poll() is None and time.monotonic() < deadline:
+        boxes = [(t, w) for t in ("Q7Zip", "Launcher") for w in case.x11.windows(t, launcher.pid)]
+        if boxes:
+            title, wid = boxes[0]
+            time.sleep(0.3)
+            case.x11.screenshot("message-" + title.lower())
+            titles.append(title)
+            case.x11.key(wid, "Return")
+            time.sleep(0.3)
+        time.sleep(0.1)
+    status = launcher.wait_exit(5)
+    check("Q7Zip" in titles, f"no Q7Zip message; message boxes seen: {titles}")
+    check(status == 255, f"exit status {status}, expected -1 (255)")
+    check(not case.exists("c.ini"), "c.ini written without an engine")
+
+
+def self_update(case):
+    """Launcher field 4: the update dialog shows the change log before the main window; "Update"
+    downloads the version-4 build, which takes over the installation and starts from there."""
+    case.make_release("--launcher-version", "4", "--launcher-package", case.args.launcher_v4,
+                      "--changelog", "Launcher 4\n\nBetter than ever.")
+    case.fresh_install()
+    installed = os.path.join(case.install, "VelmoraGameLauncher.exe")
+    launcher = case.start()
+    dialog = case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
+    launcher.wait_output(r"^New Launcher Version Found$", 5)
+    launcher.main_window()
+    time.sleep(0.5)
+    case.x11.screenshot("update-dialog")
+    case.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
+    case.x11.wait_no_window(UPDATE_TITLE)
+    launcher.wait_output(COMPLETE_LINE, 30)
+    status = launcher.wait_exit(15)
+    check(status == 0, f"the old launcher exited with {status}")
+    check(case.server.requests(LAUNCHER_ZIP) == 1, "Launcher.zip was not downloaded exactly once")
+
+    with open(case.args.launcher_v4, "rb") as f:
+        v4 = f.read()
+    wait_until(lambda: open(installed, "rb").read() == v4, 15, "the installed launcher to be the version-4 build")
+    check(not case.exists("TEMP/LauncherUpdate/VelmoraGameLauncher.exe"), "the new launcher was not moved")
+    new_main = case.x11.wait_window(MAIN_TITLE, 20)
+    new_pid = case.x11.window_pid(new_main)
+    case.extra_pids.append(new_pid)
+    check(os.readlink(f"/proc/{new_pid}/exe") == installed, "the running launcher is not the installed one")
+    time.sleep(1.5)
+    check(not case.x11.windows(UPDATE_TITLE), "the version-4 launcher offered another update")
+    check(len(launcher.lines(r"^New Launcher Version Found$")) == 1, "the new launcher found a newer one")
+    case.x11.screenshot("updated-launcher")
+    # Its button works: the game is not installed, so it offers the download.
+    launcher.press_main_button(new_main)
+    dialog = case.x11.wait_window(DOWNLOAD_TITLE, pid=new_pid)
+    case.x11.click(dialog, *DIALOG_LEFT_BUTTON)
+    case.x11.close_window(new_main)
+    wait_until(lambda: not os.path.exists(f"/proc/{new_pid}/exe"), 10, "the updated launcher to exit")
+
+
+def update_declined(case):
+    """The update dialog's Cancel, Escape and title-bar close each end the launcher with status 0,
+    without downloading anything."""
+    case.make_release("--launcher-version", "4", "--launcher-package", case.args.launcher_v4)
+    case.fresh_install()
+    for way in ("cancel", "escape", "close"):
+        launcher = case.start()
+        dialog = case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
+        launcher.main_window()
+        time.sleep(0.3)
+        if way == "cancel":
+            case.x11.click(dialog, *DIALOG_LEFT_BUTTON)
+        elif way == "escape":
+            case.x11.key(dialog, "Escape")
+        else:
+            case.x11.close_window(dialog)
+        status = launcher.wait_exit(10)
+        check(status == 0, f"{way}: exit status {status}")
+        check(case.server.requests(LAUNCHER_ZIP) == 0, f"{way}: the launcher package was downloaded")
+        check(not case.exists("TEMP"), f"{way}: the self-update started")
+
+
+def large_package(case):
+    """A package of more than 4.5 GiB installs with both bars moving forward to the end, and memory
+    stays within 32 MiB of the idle footprint."""
+    gib = 4.6
+    try:
+        case.make_release("--large-gib", gib)
+    except subprocess.CalledProcessError as error:
+        if error.returncode == SKIP:
+            print(f"SKIPPED: not enough free disk for a {gib} GiB package (see the message above)")
+            sys.exit(SKIP)
+        raise
+    case.fresh_install()
+    launcher = case.start()
+    main = launcher.main_window()
+    time.sleep(2.0)
+    idle = memory_kib(launcher.pid, "VmRSS")
+    with open(f"/proc/{launcher.pid}/clear_refs", "w") as f:
+        f.write("5")  # restart the peak-RSS count from here
+    log(f"idle RSS {idle} KiB")
+    case.download(launcher, main, shoot=False)
+    launcher.wait_output(PROGRESS_LINE, 30)
+    time.sleep(1.0)
+    case.x11.screenshot("step1-downloading")
+    launcher.wait_output(DOWNLOADED_LINE, 300)
+    case.x11.screenshot("step2-integrity-check")
+    wait_until(lambda: len(values_after_download(launcher)) > 3, 300, "extraction progress")
+    case.x11.screenshot("step3-extracting")
+    launcher.wait_output(RESULT_LINE, 600)
+    peak = memory_kib(launcher.pid, "VmHWM")
+    log(f"peak RSS {peak} KiB, {(peak - idle) / 1024:.1f} MiB above idle")
+    check(launcher.lines(RESULT_LINE) == ["0"], f"extraction results {launcher.lines(RESULT_LINE)}")
+
+    received = [(int(r), int(t)) for r, t in launcher.lines(PROGRESS_LINE)]
+    total = received[-1][1]
+    check(total >= int(4.5 * GIB), f"download total {total}")
+    check(all(b[0] >= a[0] for a, b in zip(received, received[1:])), "download progress went backwards")
+    check(received[-1][0] == total, "download progress did not reach the total")
+    extracted = values_after_download(launcher)
+    check(all(b >= a for a, b in zip(extracted, extracted[1:])), "extraction progress went backwards")
+    check(extracted[-1] >= int(4.5 * GIB), f"extraction progress ended at {extracted[-1]}")
+    check(peak - idle <= 32 * 1024, f"peak RSS {peak} KiB is {(peak - idle) / 1024:.1f} MiB above idle")
+
+    expected = os.path.join(case.release, "GameDir")
+    actual = os.path.join(case.install, "GameDir")
+    big = os.path.join("data", "large.pak")
+    check(os.path.getsize(os.path.join(actual, big)) == os.path.getsize(os.path.join(expected, big)),
+          "the large file was not installed whole")
+    check(case.read("c.ini") == GAME.encode(), "c.ini not written")
+    time.sleep(3.6)
+    case.x11.screenshot("play")
+    case.close(launcher, main)
+
+
+def values_after_download(launcher):
+    """The extraction progress values: the bare numbers logged between the download and the result."""
+    out = launcher.output()
+    start = re.search(DOWNLOADED_LINE, out, re.MULTILINE)
+    if not start:
+        return []
+    end = re.search(RESULT_LINE, out[start.end():], re.MULTILINE)
+    section = out[start.end():start.end() + end.start()] if end else out[start.end():]
+    return [int(v) for v in re.findall(r"^(\d+)$", section, re.MULTILINE)]
+
+
+CASES = {f.__name__: f for f in (first_install, update, current, bad_hash, damaged_package, engine_missing,
+                                 self_update, update_declined, large_package)}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--launcher-v4", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--artifacts", required=True)
+    args = parser.parse_args()
+    try:
+        with Case(args) as case:
+            CASES[args.case](case)
+    except Failure as failure:
+        log(f"FAILED: {failure}")
+        print(f"launcher output and screenshots: {args.artifacts}")
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    finally:
+        if args.case == "large_package":
+            shutil.rmtree(args.work, ignore_errors=True)  # gigabytes
+    log(f"PASSED: {args.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,337 @@
+"""Machinery for the end-to-end tests: an X server, the release server, the launcher under test, the
+mouse and the camera. Standard library only; needs Xvfb, xdotool, ImageMagick's import and nginx."""
+
+import ctypes
+import filecmp
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+SERVER_PORT = 18470  # the address compiled into the launcher
+SCREEN = (1920, 1080)
+MAIN_TITLE = "Velmora Launcher"
+DOWNLOAD_TITLE = "Download Package Info"
+UPDATE_TITLE = "Launcher Updater"
+MAIN_BUTTON_COLOUR = bytes((98, 127, 144))
+# Both dialogs share one layout: 400 x 300 with the two buttons at the bottom.
+DIALOG_LEFT_BUTTON = (10 + 181 // 2, 250 + 41 // 2)
+DIALOG_RIGHT_BUTTON = (210 + 181 // 2, 250 + 41 // 2)
+
+
+class Failure(Exception):
+    pass
+
+
+def log(message):
+    print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(0.05)
+
+
+class Xvfb:
+    """A private X server; the display number is whatever Xvfb finds free."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+             "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                raise Failure("Xvfb did not start")
+            number += chunk
+        os.close(read_end)
+        self.display = ":" + number.decode().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+
+class ReleaseServer:
+    """tools/release-server.sh on the launcher's compiled-in port, serving RELEASE/www."""
+
+    def __init__(self, source_dir, www):
+        self.script = os.path.join(source_dir, "tools", "release-server.sh")
+        self.www = www
+        self.access_log = www + ".nginx/access.log"
+
+    def start(self):
+        if os.path.exists(self.access_log):
+            os.remove(self.access_log)
+        subprocess.run([self.script, "start", self.www, str(SERVER_PORT)], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def stop(self):
+        subprocess.run([self.script, "stop", self.www], check=False, stdout=subprocess.DEVNULL)
+
+    def requests(self, path):
+        """How many GET requests for exactly this path nginx has answered."""
+        if not os.path.exists(self.access_log):
+            return 0
+        with open(self.access_log, encoding="utf-8", errors="replace") as f:
+            return sum(1 for line in f if f'"GET {path} HTTP/' in line)
+
+
+class X11:
+    """Mouse, keyboard, windows and pictures on one display."""
+
+    def __init__(self, display, artifacts):
+        self.display = display
+        self.env = dict(os.environ, DISPLAY=display)
+        self.artifacts = artifacts
+        self.shots = 0
+
+    def xdotool(self, *args, check=True):
+        result = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True,
+                                timeout=30)
+        if check and result.returncode != 0:
+            raise Failure(f"xdotool {' '.join(map(str, args))}: {result.stderr.strip()}")
+        return result.stdout
+
+    def windows(self, title, pid=None):
+        args = ["search", "--onlyvisible", "--name", f"^{re.escape(title)}$"]
+        if pid:
+            args[1:1] = ["--all", "--pid", pid]  # conditions are alternatives unless --all
+        return [int(w) for w in self.xdotool(*args, check=False).split()]
+
+    def wait_window(self, title, timeout=20, pid=None):
+        return wait_until(lambda: (self.windows(title, pid) or [None])[0], timeout, f'window "{title}"')
+
+    def wait_no_window(self, title, timeout=10):
+        wait_until(lambda: not self.windows(title), timeout, f'window "{title}" to close')
+
+    def geometry(self, wid):
+        values = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", wid).split())
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def window_pid(self, wid):
+        return int(self.xdotool("getwindowpid", wid).strip())
+
+    def click(self, wid, x, y):
+        """Clicks at (x, y) inside the window."""
+        left, top, _, _ = self.geometry(wid)
+        self.xdotool("mousemove", "--sync", left + x, top + y)
+        self.xdotool("click", 1)
+
+    def key(self, wid, key):
+        self.xdotool("windowfocus", "--sync", wid)
+        self.xdotool("key", key)
+
+    def close_window(self, wid):
+        """What a title-bar close button does: ask the client to close the window (WM_DELETE_WINDOW)."""
+        send_delete_window(self.display, wid)
+
+    def pixels(self, wid):
+        """The window's pixels as rows of RGB bytes."""
+        _, _, width, height = self.geometry(wid)
+        data = subprocess.run(["import", "-window", str(wid), "-depth", "8", "rgb:-"], env=self.env,
+                              capture_output=True, check=True, timeout=60).stdout
+        return width, height, data
+
+    def screenshot(self, name):
+        self.shots += 1
+        path = os.path.join(self.artifacts, f"{self.shots:02d}-{name}.png")
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=60,
+                       stderr=subprocess.DEVNULL)
+        log(f"screenshot {path}")
+        return path
+
+
+def send_delete_window(display, wid):
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+    class Event(ctypes.Union):
+        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+    xlib = ctypes.CDLL("libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XInternAtom.restype = ctypes.c_ulong
+    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    xlib.XFlush.argtypes = [ctypes.c_void_p]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = xlib.XOpenDisplay(display.encode())
+    if not dpy:
+        raise Failure(f"cannot open display {display}")
+    event = Event()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = wid
+    event.xclient.message_type = xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+    xlib.XSendEvent(dpy, wid, 0, 0, ctypes.byref(event))
+    xlib.XFlush(dpy)
+    xlib.XCloseDisplay(dpy)
+
+
+class Launcher:
+    """The launcher under test, run from an install directory; its debug output (stderr) goes to a file
+    that also collects whatever it starts detached."""
+
+    def __init__(self, x11, install_dir, log_path, wrapper=()):
+        self.x11 = x11
+        self.install_dir = install_dir
+        self.log_path = log_path
+        self.log_file = open(log_path, "ab")
+        self.log_start = self.log_file.tell()
+        env = dict(x11.env)
+        env.pop("QT_QPA_PLATFORM", None)
+        env["QT_QPA_PLATFORM"] = "xcb"
+        exe = os.path.join(install_dir, "VelmoraGameLauncher.exe")
+        self.process = subprocess.Popen([*wrapper, exe], cwd=install_dir, env=env, stdout=self.log_file,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
+        log(f"started {exe} (pid {self.process.pid})")
+
+    @property
+    def pid(self):
+        return self.process.pid
+
+    def output(self):
+        with open(self.log_path, encoding="utf-8", errors="replace") as f:
+            f.seek(self.log_start)
+            return f.read()
+
+    def lines(self, pattern):
+        return re.findall(pattern, self.output(), re.MULTILINE)
+
+    def wait_output(self, pattern, timeout=30):
+        return wait_until(lambda: re.search(pattern, self.output(), re.MULTILINE), timeout,
+                          f"debug output /{pattern}/")
+
+    def wait_exit(self, timeout=20):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"launcher (pid {self.pid}) still running after {timeout} s") from None
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(10)
+        self.log_file.close()
+
+    def main_window(self, timeout=20):
+        return self.x11.wait_window(MAIN_TITLE, timeout, pid=self.pid)
+
+    def main_button(self, wid):
+        """Centre of the main button: the only area of its colour in the lower left of the window while
+        the progress bars (same colour, further right) are hidden."""
+        width, height, data = self.x11.pixels(wid)
+        xs, ys = [], []
+        for y in range(height // 2, height):
+            row = data[y * width * 3:(y * width + min(width, 400)) * 3]
+            for x in range(0, len(row) // 3):
+                if row[x * 3:x * 3 + 3] == MAIN_BUTTON_COLOUR:
+                    xs.append(x)
+                    ys.append(y)
+        if len(xs) < 2000:
+            raise Failure("main button not found in the window")
+        return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
+
+    def press_main_button(self, wid):
+        x, y = self.main_button(wid)
+        self.x11.click(wid, x, y)
+
+    def answer_message_box(self, title="Launcher", timeout=30):
+        wid = self.x11.wait_window(title, timeout, pid=self.pid)
+        time.sleep(0.3)
+        shot = self.x11.screenshot("message-" + title.lower())
+        self.x11.key(wid, "Return")
+        self.x11.wait_no_window(title)
+        return shot
+
+
+def install_launcher(source_exe, install_dir, with_engine=True):
+    """A fresh install directory holding a copy of the launcher (and, as the build does, the engine
+    link beside it)."""
+    if os.path.exists(install_dir):
+        shutil.rmtree(install_dir)
+    os.makedirs(install_dir)
+    shutil.copy2(source_exe, os.path.join(install_dir, "VelmoraGameLauncher.exe"))
+    if with_engine:
+        os.symlink("/usr/lib/p7zip/7z.so", os.path.join(install_dir, "7z.so"))
+
+
+def make_release(source_dir, launcher_exe, out, *extra):
+    if os.path.exists(out):
+        shutil.rmtree(out)
+    subprocess.run([sys.executable, os.path.join(source_dir, "tools", "make-sample-release.py"), out,
+                    "--launcher", launcher_exe, *map(str, extra)], check=True)
+    return os.path.join(out, "www")
+
+
+def tree(root):
+    """Relative path -> (kind, mode, content digest) for everything below root."""
+    entries = {}
+    for dirpath, dirs, files in os.walk(root):
+        for name in dirs + files:
+            path = os.path.join(dirpath, name)
+            st = os.lstat(path)
+            rel = os.path.relpath(path, root)
+            entries[rel] = (name in dirs, st.st_mode & 0o7777, None if name in dirs else st.st_size)
+    return entries
+
+
+def assert_same_tree(expected_root, actual_root):
+    expected, actual = tree(expected_root), tree(actual_root)
+    if expected != actual:
+        diff = sorted(set(expected.items()) ^ set(actual.items()))
+        raise Failure(f"{actual_root} differs from {expected_root}: {diff[:10]}")
+    for rel, (is_dir, _, _) in expected.items():
+        if not is_dir and not filecmp.cmp(os.path.join(expected_root, rel), os.path.join(actual_root, rel),
+                                          shallow=False):
+            raise Failure(f"{rel} differs in content")
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def processes_running(exe_path):
+    """Pids whose executable is exe_path."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.readlink(f"/proc/{entry}/exe") == exe_path:
+                    pids.append(int(entry))
+            except OSError:
+                pass
+    return pids
+
+
+def memory_kib(pid, field):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    raise Failure(f"no {field} for pid {pid}")
+
+
+def kill_pid(pid):
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
