@@ -25,6 +25,7 @@ GAME = "12"
 CLIENT = f"/files/{GAME}/Client.zip"
 REDIRECT = f"/releases/download/{GAME}/Client.zip"
 LAUNCHER_ZIP = "/raw/main/launcher/OSRELWIN/Launcher.zip"
+WHITE = bytes((255, 255, 255))
 
 PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
 DOWNLOADED_LINE = r"^file is downloaded successfully\.$"
@@ -103,6 +104,18 @@ class Case:
         launcher.wait_output(COMPLETE_LINE, 5)
         time.sleep(3.6)  # the launcher's own pause before "Play"
         self.x11.screenshot("play")
+
+    def raise_update_dialog(self, launcher, main):
+        """Makes the launcher the active application by clicking its main window, as a user switching
+        back to it would: the update dialog must then stand above the main window. Returns the dialog."""
+        self.x11.click(main, 20, 20)
+        time.sleep(0.5)
+        dialog = self.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)  # a new window: its flags changed
+        left, top, _, _ = self.x11.geometry(dialog)
+        # The dialog's white heading, where the main window shows its dark background picture.
+        wait_until(lambda: self.x11.pixel(left + 5, top + 5) == WHITE, 5,
+                   "the update dialog to stand above the main window")
+        return dialog
 
     def close(self, launcher, main):
         """Closes the main window as the title-bar button would; the launcher must end with status 0."""
@@ -307,10 +320,10 @@ def self_update(case):
     case.fresh_install()
     installed = os.path.join(case.install, "VelmoraGameLauncher.exe")
     launcher = case.start()
-    dialog = case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
+    case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
     launcher.wait_output(r"^New Launcher Version Found$", 5)
-    launcher.main_window()
-    time.sleep(0.5)
+    main = launcher.main_window()
+    dialog = case.raise_update_dialog(launcher, main)
     case.x11.screenshot("update-dialog")
     case.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
     case.x11.wait_no_window(UPDATE_TITLE)
@@ -346,9 +359,8 @@ def update_declined(case):
     case.fresh_install()
     for way in ("cancel", "escape", "close"):
         launcher = case.start()
-        dialog = case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
-        launcher.main_window()
-        time.sleep(0.3)
+        case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
+        dialog = case.raise_update_dialog(launcher, launcher.main_window())
         if way == "cancel":
             case.x11.click(dialog, *DIALOG_LEFT_BUTTON)
         elif way == "escape":

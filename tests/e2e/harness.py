@@ -145,6 +145,11 @@ class X11:
                               capture_output=True, check=True, timeout=60).stdout
         return width, height, data
 
+    def pixel(self, x, y):
+        """The colour of one screen pixel as RGB bytes."""
+        return subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-"],
+                              env=self.env, capture_output=True, check=True, timeout=60).stdout[:3]
+
     def screenshot(self, name):
         self.shots += 1
         path = os.path.join(self.artifacts, f"{self.shots:02d}-{name}.png")
@@ -235,19 +240,28 @@ class Launcher:
         return self.x11.wait_window(MAIN_TITLE, timeout, pid=self.pid)
 
     def main_button(self, wid):
-        """Centre of the main button: the only area of its colour in the lower left of the window while
-        the progress bars (same colour, further right) are hidden."""
+        """Centre of the main button: the tallest band of rows in the lower half of the window holding a
+        long run of the button's colour (the progress bars share it but are much lower)."""
         width, height, data = self.x11.pixels(wid)
-        xs, ys = [], []
+        rows = {}
         for y in range(height // 2, height):
-            row = data[y * width * 3:(y * width + min(width, 400)) * 3]
-            for x in range(0, len(row) // 3):
-                if row[x * 3:x * 3 + 3] == MAIN_BUTTON_COLOUR:
-                    xs.append(x)
-                    ys.append(y)
-        if len(xs) < 2000:
+            row = data[y * width * 3:(y + 1) * width * 3]
+            xs = [m.start() // 3 for m in re.finditer(re.escape(MAIN_BUTTON_COLOUR), row) if m.start() % 3 == 0]
+            if len(xs) >= 100:
+                rows[y] = (min(xs), max(xs))
+        bands, band = [], []
+        for y in sorted(rows):
+            if band and y != band[-1] + 1:
+                bands.append(band)
+                band = []
+            band.append(y)
+        if band:
+            bands.append(band)
+        if not bands or len(max(bands, key=len)) < 40:
             raise Failure("main button not found in the window")
-        return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
+        band = max(bands, key=len)
+        left, right = rows[band[len(band) // 2]]
+        return (left + right) // 2, (band[0] + band[-1]) // 2
 
     def press_main_button(self, wid):
         x, y = self.main_button(wid)
