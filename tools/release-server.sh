@@ -48,9 +48,13 @@ write_config() {
     sed -e "s|@ROOT@|$root|g" -e "s|@RUN@|$run|g" -e "s|@PORT@|$port|g" "$template" >"$run/nginx.conf"
 }
 
+port_answers() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null
+}
+
 wait_listening() {
     for _ in $(seq 1 100); do
-        if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        if port_answers; then
             return 0
         fi
         sleep 0.05
@@ -64,6 +68,10 @@ start | run)
     [ -d "$root" ] || { echo "release-server: $root is not a directory" >&2; exit 1; }
     if pid=$(running_pid); then
         echo "release-server: already running for $root (pid $pid)" >&2
+        exit 1
+    fi
+    if port_answers; then
+        echo "release-server: 127.0.0.1:$port is already in use by another server" >&2
         exit 1
     fi
     check_readable
