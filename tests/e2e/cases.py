@@ -15,9 +15,11 @@ import sys
 import time
 import traceback
 
-from harness import (DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, MAIN_TITLE, UPDATE_TITLE,
-                     Failure, Launcher, ReleaseServer, X11, Xvfb, assert_same_tree, check, install_launcher,
-                     kill_pid, log, make_release, memory_kib, wait_until)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from launcher_driver import (  # noqa: E402
+    DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, MAIN_TITLE, UPDATE_TITLE, Failure, Launcher,
+    ReleaseServer, X11, Xvfb, assert_same_tree, check, install_launcher, kill_pid, log, make_release, memory_kib,
+    wait_until)
 
 SKIP = 77
 GIB = 1 << 30

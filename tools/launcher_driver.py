@@ -1,5 +1,6 @@
-"""Machinery for the end-to-end tests: an X server, the release server, the launcher under test, the
-mouse and the camera. Standard library only; needs Xvfb, xdotool, ImageMagick's import and nginx."""
+"""Drives the launcher in an X server: a private Xvfb, the sample release server, the launcher run from an
+install directory, the mouse, the keyboard and the camera. Used by the end-to-end tests and by the demo.
+Standard library only; needs Xvfb, xdotool, ImageMagick's import and nginx."""
 
 import ctypes
 import filecmp
