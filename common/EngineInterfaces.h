@@ -5,6 +5,8 @@
 // destructor: the engine's IUnknown has none, and an extra slot would shift every method after it (the
 // engine's first Release would then run a destructor). Concrete classes may add a virtual destructor:
 // its slots come after all interface slots.
+// On Windows the interfaces build on the system's IUnknown; only the single x64 calling convention is
+// supported there (the methods carry no __stdcall).
 
 #include "common/ComTypes.h"
 

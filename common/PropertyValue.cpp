@@ -7,7 +7,7 @@
 HRESULT ClearVariant(PROPVARIANT *value)
 {
 #ifdef _WIN32
-    return PropVariantClear(value);
+    return VariantClear(reinterpret_cast<VARIANTARG *>(value));
 #else
     if (value->vt == VT_BSTR)
         FreeBstr(value->bstrVal);

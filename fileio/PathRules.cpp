@@ -14,7 +14,12 @@ wchar_t upperUnit(wchar_t c)
     if (c >= L'a' && c <= L'z')
         return static_cast<wchar_t>(c - 32);
     if (static_cast<UInt32>(c) > 127)
+#ifdef _WIN32
+        return static_cast<wchar_t>(
+            reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(ULONG_PTR(c)))));
+#else
         return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+#endif
     return c;
 }
 

@@ -83,3 +83,12 @@ std::string nativePath(const WideString &path);
 #endif
 
 } // namespace Platform
+
+#ifdef _WIN32
+// The stream enumeration functions, taken from the loaded kernel32.dll by name during static
+// initialisation; null where the system lacks them.
+using FindFirstStreamFunction = HANDLE(WINAPI *)(LPCWSTR, STREAM_INFO_LEVELS, LPVOID, DWORD);
+using FindNextStreamFunction = BOOL(WINAPI *)(HANDLE, LPVOID);
+extern const FindFirstStreamFunction g_findFirstStream;
+extern const FindNextStreamFunction g_findNextStream;
+#endif
