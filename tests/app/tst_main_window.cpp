@@ -1,7 +1,9 @@
 // The main window as the normal mode builds it, under the offscreen platform.
 #include "app/AppState.h"
+#include "app/DownloadSizeText.h"
 #include "app/MainWindow.h"
 #include "app/WindowSize.h"
+#include "dialogs/DownloadInfo.h"
 #include "tests/app/TestFiles.h"
 #include "tests/support/MessageBoxWatcher.h"
 
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 namespace {
@@ -34,6 +37,8 @@ private slots:
     void objectNamesOthersRelyOn();
     void buttonSitsBottomLeftAndNeverMoves();
     void playStartsGameDetachedFromPathWithSpaces();
+    void otherwiseButtonOffersDownload_data();
+    void otherwiseButtonOffersDownload();
 
 private:
     void clickPlay();
@@ -157,6 +162,46 @@ void MainWindowTest::clickPlay()
     QTest::mouseClick(window.ui->pushButton, Qt::LeftButton);
     QVERIFY(window.ui->pushButton->isEnabled());
     QVERIFY(window.isVisible());
+}
+
+void MainWindowTest::otherwiseButtonOffersDownload_data()
+{
+    QTest::addColumn<bool>("gameInstalled");
+    QTest::addColumn<QString>("installedVersion");
+    QTest::addColumn<QString>("latestVersion");
+    QTest::newRow("not installed") << false << "0"
+                                   << "0";
+    QTest::newRow("older version") << true << "11"
+                                   << "12";
+    // The same number, yet not the same text: the installed version is compared exactly.
+    QTest::newRow("line break in c.ini") << true << "12\n"
+                                         << "12";
+    QTest::newRow("leading zero") << true << "12"
+                                  << "012";
+}
+
+void MainWindowTest::otherwiseButtonOffersDownload()
+{
+    QFETCH(bool, gameInstalled);
+    QFETCH(QString, installedVersion);
+    QFETCH(QString, latestVersion);
+    MainWindow window;
+    g_gameInstalled = gameInstalled;
+    g_installedVersion = installedVersion;
+    g_latestVersion = latestVersion;
+    g_packageSizeGb = QStringLiteral("1.5");
+    g_installedSizeGb = QStringLiteral("3.2");
+    window.ui->pushButton->setEnabled(true);
+    QDialog *previousWindow = g_downloadInfoWindow;
+
+    QTest::mouseClick(window.ui->pushButton, Qt::LeftButton);
+
+    QVERIFY(g_downloadInfoWindow && g_downloadInfoWindow != previousWindow);
+    QVERIFY(g_downloadInfoWindow->isVisible());
+    QCOMPARE(g_downloadInfoWindow->findChild<QTextBrowser *>("textBrowser")->toPlainText(),
+             downloadSizeText("1.5", "3.2"));
+    QVERIFY(!window.ui->pushButton->isEnabled());
+    g_downloadInfoWindow->hide();
 }
 
 QTEST_MAIN(MainWindowTest)
