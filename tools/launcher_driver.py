@@ -18,6 +18,12 @@ MAIN_TITLE = "Velmora Launcher"
 DOWNLOAD_TITLE = "Download Package Info"
 UPDATE_TITLE = "Launcher Updater"
 MAIN_BUTTON_COLOUR = bytes((98, 127, 144))
+WHITE = bytes((255, 255, 255))
+# The launcher's debug lines for the steps of a package run.
+PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
+DOWNLOADED_LINE = r"^file is downloaded successfully\.$"
+RESULT_LINE = r"^Operation_Result:.*?(-?\d+)\s*$"
+COMPLETE_LINE = r"extract complete\.\s*$"
 # Both dialogs share one layout: 400 x 300 with the two buttons at the bottom.
 DIALOG_LEFT_BUTTON = (10 + 181 // 2, 250 + 41 // 2)
 DIALOG_RIGHT_BUTTON = (210 + 181 // 2, 250 + 41 // 2)
@@ -267,6 +273,48 @@ class Launcher:
     def press_main_button(self, wid):
         x, y = self.main_button(wid)
         self.x11.click(wid, x, y)
+
+    def open_download_dialog(self, main):
+        self.press_main_button(main)
+        dialog = self.x11.wait_window(DOWNLOAD_TITLE, pid=self.pid)
+        time.sleep(0.3)
+        return dialog
+
+    def download(self, main, shoot=True):
+        """Main button, then "Download" in the download-information dialog."""
+        dialog = self.open_download_dialog(main)
+        if shoot:
+            self.x11.screenshot("download-dialog")
+        self.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
+        self.x11.wait_no_window(DOWNLOAD_TITLE)
+
+    def install_and_watch(self, timeout=60):
+        """After "Download": follows the steps, photographing them, until the button reads "Play"."""
+        self.wait_output(DOWNLOADED_LINE, timeout)
+        time.sleep(0.3)
+        self.x11.screenshot("running-step-integrity-check")
+        self.wait_output(RESULT_LINE, timeout + 30)
+        self.x11.screenshot("extracted")
+        self.wait_output(COMPLETE_LINE, 5)
+        time.sleep(3.6)  # the launcher's own pause before "Play"
+        self.x11.screenshot("play")
+
+    def raise_update_dialog(self, main):
+        """Makes the launcher the active application by clicking its main window, as a user switching
+        back to it would: the update dialog must then stand above the main window. Returns the dialog."""
+        self.x11.click(main, 20, 20)
+        time.sleep(0.5)
+        dialog = self.x11.wait_window(UPDATE_TITLE, pid=self.pid)  # a new window: its flags changed
+        left, top, _, _ = self.x11.geometry(dialog)
+        # The dialog's white heading, where the main window shows its dark background picture.
+        wait_until(lambda: self.x11.pixel(left + 5, top + 5) == WHITE, 5,
+                   "the update dialog to stand above the main window")
+        return dialog
+
+    def close_main(self, main):
+        """Closes the main window as its title-bar button would; returns the exit status."""
+        self.x11.close_window(main)
+        return self.wait_exit()
 
     def answer_message_box(self, title="Launcher", timeout=30):
         wid = self.x11.wait_window(title, timeout, pid=self.pid)

@@ -17,9 +17,9 @@ import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from launcher_driver import (  # noqa: E402
-    DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, MAIN_TITLE, UPDATE_TITLE, Failure, Launcher,
-    ReleaseServer, X11, Xvfb, assert_same_tree, check, install_launcher, kill_pid, log, make_release, memory_kib,
-    wait_until)
+    COMPLETE_LINE, DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, DOWNLOADED_LINE, MAIN_TITLE,
+    PROGRESS_LINE, RESULT_LINE, UPDATE_TITLE, Failure, Launcher, ReleaseServer, X11, Xvfb, assert_same_tree, check,
+    install_launcher, kill_pid, log, make_release, memory_kib, wait_until)
 
 SKIP = 77
 GIB = 1 << 30
@@ -27,12 +27,7 @@ GAME = "12"
 CLIENT = f"/files/{GAME}/Client.zip"
 REDIRECT = f"/releases/download/{GAME}/Client.zip"
 LAUNCHER_ZIP = "/raw/main/launcher/OSRELWIN/Launcher.zip"
-WHITE = bytes((255, 255, 255))
 
-PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
-DOWNLOADED_LINE = r"^file is downloaded successfully\.$"
-RESULT_LINE = r"^Operation_Result:.*?(-?\d+)\s*$"
-COMPLETE_LINE = r"extract complete\.\s*$"
 
 
 class Case:
@@ -83,46 +78,8 @@ class Case:
         self.launchers.append(launcher)
         return launcher
 
-    # -- steps ------------------------------------------------------------------------------------------
-    def open_download_dialog(self, launcher, main):
-        launcher.press_main_button(main)
-        dialog = self.x11.wait_window(DOWNLOAD_TITLE, pid=launcher.pid)
-        time.sleep(0.3)
-        return dialog
-
-    def download(self, launcher, main, shoot=True):
-        dialog = self.open_download_dialog(launcher, main)
-        if shoot:
-            self.x11.screenshot("download-dialog")
-        self.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
-        self.x11.wait_no_window(DOWNLOAD_TITLE)
-
-    def install_and_watch(self, launcher, timeout=60):
-        """After "Download": follows the three steps, photographing each, until the button reads Play."""
-        launcher.wait_output(DOWNLOADED_LINE, timeout)
-        self.x11.screenshot("step2-integrity-check")
-        launcher.wait_output(RESULT_LINE, timeout + 30)
-        self.x11.screenshot("step3-extracted")
-        launcher.wait_output(COMPLETE_LINE, 5)
-        time.sleep(3.6)  # the launcher's own pause before "Play"
-        self.x11.screenshot("play")
-
-    def raise_update_dialog(self, launcher, main):
-        """Makes the launcher the active application by clicking its main window, as a user switching
-        back to it would: the update dialog must then stand above the main window. Returns the dialog."""
-        self.x11.click(main, 20, 20)
-        time.sleep(0.5)
-        dialog = self.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)  # a new window: its flags changed
-        left, top, _, _ = self.x11.geometry(dialog)
-        # The dialog's white heading, where the main window shows its dark background picture.
-        wait_until(lambda: self.x11.pixel(left + 5, top + 5) == WHITE, 5,
-                   "the update dialog to stand above the main window")
-        return dialog
-
     def close(self, launcher, main):
-        """Closes the main window as the title-bar button would; the launcher must end with status 0."""
-        self.x11.close_window(main)
-        status = launcher.wait_exit()
+        status = launcher.close_main(main)
         check(status == 0, f"launcher exited with {status} after closing its window")
 
     def read(self, relative):
@@ -163,8 +120,8 @@ def first_install(case):
     main = launcher.main_window()
     time.sleep(0.5)
     case.x11.screenshot("main-window")
-    case.download(launcher, main)
-    case.install_and_watch(launcher)
+    launcher.download(main)
+    launcher.install_and_watch()
     check_step_order(launcher)
     results = launcher.lines(RESULT_LINE)
     check(results == ["0"], f"extraction results {results}")
@@ -190,8 +147,8 @@ def update(case):
     launcher.wait_output(r"^New Game Version Found$", 5)
     time.sleep(0.5)
     case.x11.screenshot("update-offered")
-    case.download(launcher, main)
-    case.install_and_watch(launcher)
+    launcher.download(main)
+    launcher.install_and_watch()
     check(not case.exists("GameDir/data/release-11.txt"), "a file of the old version survived the update")
     assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
     check(case.read("c.ini") == b"12", f"c.ini holds {case.read('c.ini')!r}")
@@ -230,7 +187,7 @@ def bad_hash(case):
     case.fresh_install()
     launcher = case.start()
     main = launcher.main_window()
-    case.download(launcher, main, shoot=False)
+    launcher.download(main, shoot=False)
     launcher.wait_output(DOWNLOADED_LINE)
     launcher.answer_message_box("Launcher", timeout=10)
     check(not launcher.lines(RESULT_LINE), "a package that failed the check was extracted")
@@ -240,8 +197,8 @@ def bad_hash(case):
     case.x11.screenshot("idle-after-failure")
 
     os.replace(good, package)
-    case.download(launcher, main, shoot=False)
-    case.install_and_watch(launcher)
+    launcher.download(main, shoot=False)
+    launcher.install_and_watch()
     check(launcher.lines(RESULT_LINE) == ["0"], f"extraction results {launcher.lines(RESULT_LINE)}")
     check(case.server.requests(CLIENT) == 2, f"{case.server.requests(CLIENT)} package requests for two attempts")
     assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
@@ -259,7 +216,7 @@ def damaged_package(case):
     launcher = case.start()
     main = launcher.main_window()
     for attempt in (1, 2):
-        case.download(launcher, main, shoot=attempt == 1)
+        launcher.download(main, shoot=attempt == 1)
         launcher.wait_output(DOWNLOADED_LINE)
         launcher.answer_message_box("Launcher", timeout=30)
         wait_until(lambda: len(launcher.lines(RESULT_LINE)) >= attempt, 5, "the extraction result line")
@@ -277,8 +234,8 @@ def damaged_package(case):
     case.make_release()  # the fixed release, with its own hash
     launcher = case.start()
     main = launcher.main_window()
-    case.download(launcher, main, shoot=False)
-    case.install_and_watch(launcher)
+    launcher.download(main, shoot=False)
+    launcher.install_and_watch()
     assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
     check(case.read("c.ini") == GAME.encode(), "c.ini not written after the fixed release")
     check(case.server.requests(CLIENT) == 1, "the fixed package was not served exactly once")
@@ -295,7 +252,7 @@ def engine_missing(case):
     hide = 'mount --bind "$1" /usr/lib/p7zip && exec "$2"'
     launcher = case.start(wrapper=("unshare", "-m", "sh", "-c", hide, "sh", empty))
     main = launcher.main_window()
-    case.download(launcher, main, shoot=False)
+    launcher.download(main, shoot=False)
     titles = []
     deadline = time.monotonic() + 60
     while launcher.process.poll() is None and time.monotonic() < deadline:
@@ -325,7 +282,7 @@ def self_update(case):
     case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
     launcher.wait_output(r"^New Launcher Version Found$", 5)
     main = launcher.main_window()
-    dialog = case.raise_update_dialog(launcher, main)
+    dialog = launcher.raise_update_dialog(main)
     case.x11.screenshot("update-dialog")
     case.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
     case.x11.wait_no_window(UPDATE_TITLE)
@@ -362,7 +319,7 @@ def update_declined(case):
     for way in ("cancel", "escape", "close"):
         launcher = case.start()
         case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
-        dialog = case.raise_update_dialog(launcher, launcher.main_window())
+        dialog = launcher.raise_update_dialog(launcher.main_window())
         if way == "cancel":
             case.x11.click(dialog, *DIALOG_LEFT_BUTTON)
         elif way == "escape":
@@ -394,7 +351,7 @@ def large_package(case):
     with open(f"/proc/{launcher.pid}/clear_refs", "w") as f:
         f.write("5")  # restart the peak-RSS count from here
     log(f"idle RSS {idle} KiB")
-    case.download(launcher, main, shoot=False)
+    launcher.download(main, shoot=False)
     launcher.wait_output(PROGRESS_LINE, 30)
     time.sleep(1.0)
     case.x11.screenshot("step1-downloading")
