@@ -17,9 +17,11 @@ constexpr int kModeEndsWithinMs = 60000;
 constexpr int kStillRunningAfterMs = 4000;
 
 // Runs program to its end; returns a description of what went wrong, or an empty string on exit 0.
-QString runExpectingSuccess(const QString &program, const QStringList &arguments, const QString &workingDir)
+QString runExpectingSuccess(const QString &program, const QStringList &arguments, const QString &workingDir,
+                            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDir);
     process.start(program, arguments);
     if (!process.waitForFinished(kModeEndsWithinMs)) {
@@ -71,14 +73,23 @@ private slots:
 void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"};
-    QTest::newRow("longer flag") << QStringList{"-gethashfoo", "input.bin"};
-    QTest::newRow("extra argument ignored") << QStringList{"-gethash", "input.bin", "ignored"};
+    QTest::addColumn<bool>("withoutDisplay");
+    QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"} << false;
+    QTest::newRow("longer flag") << QStringList{"-gethashfoo", "input.bin"} << false;
+    QTest::newRow("extra argument ignored") << QStringList{"-gethash", "input.bin", "ignored"} << false;
+    // As on a server that publishes releases: no display and no platform chosen.
+    QTest::newRow("no display") << QStringList{"-gethash", "input.bin"} << true;
 }
 
 void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, withoutDisplay);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (withoutDisplay) {
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(name);
+    }
     QTemporaryDir root;
     const QString appDir = root.path() + "/app";
     const QString workDir = root.path() + "/work";
@@ -86,7 +97,8 @@ void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable()
     // Larger than one read block and not a multiple of it.
     QVERIFY(TestFiles::write(workDir + "/input.bin", randomBytes(3 * 1024 * 1024 + 123)));
 
-    const QString failure = runExpectingSuccess(appDir + "/VelmoraGameLauncher.exe", arguments, workDir);
+    const QString failure =
+        runExpectingSuccess(appDir + "/VelmoraGameLauncher.exe", arguments, workDir, environment);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
     const QByteArray expected = md5sumOf(workDir + "/input.bin");
