@@ -22,6 +22,19 @@ void WorkerSignalRecorder::attach(Q7Zip *worker)
             Qt::QueuedConnection);
 }
 
+bool WorkerSignalRecorder::growsToTotal(const QList<Progress> &progress)
+{
+    if (progress.size() < 2 || progress.first().kind != 'T')
+        return false;
+    quint64 previous = 0;
+    for (int i = 1; i < progress.size(); ++i) {
+        if (progress[i].kind != 'C' || progress[i].value < previous)
+            return false;
+        previous = progress[i].value;
+    }
+    return previous == progress.first().value;
+}
+
 void WorkerSignalRecorder::clear()
 {
     threadStarted.clear();

@@ -26,6 +26,9 @@ public:
         quint64 value;
     };
 
+    // True when the total came first and the completed values after it only grew, ending at the total.
+    static bool growsToTotal(const QList<Progress> &progress);
+
     void attach(Q7Zip *worker);
     void clear();
 

@@ -52,18 +52,9 @@ void tst_ArchiveCompress::compressesFilesAndDirectoryUnderWorkingPath()
     QCOMPARE(seen.foreignThreadDeliveries, 0);
     // The engine asks for the data of files only.
     QCOMPARE(seen.compressingNames, (QStringList{"data/a.txt", "data/sub/b.bin", "data/run.sh"}));
-    QVERIFY(!seen.compressProgress.isEmpty());
-    QCOMPARE(seen.compressProgress.first().kind, 'T');
-    // The engine's total covers the data and its own headers; the completed values grow up to it.
-    const quint64 total = seen.compressProgress.first().value;
-    QVERIFY(total >= quint64(big.size() + 5 + 10));
-    quint64 previous = 0;
-    for (int i = 1; i < seen.compressProgress.size(); ++i) {
-        QCOMPARE(seen.compressProgress[i].kind, 'C');
-        QVERIFY(seen.compressProgress[i].value >= previous);
-        previous = seen.compressProgress[i].value;
-    }
-    QCOMPARE(previous, total);
+    QVERIFY(WorkerSignalRecorder::growsToTotal(seen.compressProgress));
+    // The engine's total covers the data and its own headers.
+    QVERIFY(seen.compressProgress.first().value >= quint64(big.size() + 5 + 10));
 
     QVERIFY(Fixture::run("7zz", {"t", "-bd", archive}));
 
