@@ -13,26 +13,6 @@ bool isDirectoryAttributes(UInt32 attributes)
     return attributes != kInvalidAttributes && (attributes & kAttributeDirectory);
 }
 
-void fillEntry(const Platform::FindData &data, CFoundEntry &entry)
-{
-    entry.size = data.size;
-    entry.creationTime = data.creationTime;
-    entry.accessTime = data.accessTime;
-    entry.writeTime = data.writeTime;
-    entry.attributes = data.attributes;
-    entry.isAltStream = false;
-    entry.name = data.name;
-}
-
-bool plainLookup(const WideString &path, CFoundEntry &entry)
-{
-    Platform::FindData data;
-    if (!Platform::findFirstFile(path, data))
-        return false;
-    fillEntry(data, entry);
-    return true;
-}
-
 enum class StreamFormResult { Found, Failed, NotAStream };
 
 // A last component "name:stream" names a stream of the file "name".
@@ -49,7 +29,7 @@ StreamFormResult findStreamEntry(const WideString &path, int colon, CFoundEntry 
     }
     entry.attributes &= ~(kAttributeDirectory | kAttributeReparsePoint);
     entry.size = 0;
-    Platform::FindData stream;
+    CFoundEntry stream;
     if (!Platform::findStream(filePath, streamName, stream))
         return StreamFormResult::Failed;
     entry.name += StreamEntrySuffix(stream.name);
@@ -67,10 +47,10 @@ bool findShare(const WideString &path, CFoundEntry &entry)
     const WideString share = path.mid(static_cast<UInt32>(prefix));
     if (FirstSeparator(share) >= 0)
         return false;
-    Platform::FindData data;
-    const bool listed = Platform::findFirstFile(path + WideString(L"\\*"), data);
-    if (listed && data.name == WideString(L".")) {
-        fillEntry(data, entry);
+    CFoundEntry listing;
+    const bool listed = Platform::findFirstFile(path + WideString(L"\\*"), listing);
+    if (listed && listing.name == WideString(L".")) {
+        entry = listing;
         entry.name = share;
         return true;
     }
@@ -85,22 +65,13 @@ bool findShare(const WideString &path, CFoundEntry &entry)
 
 } // namespace
 
-void CFoundEntry::clear()
-{
-    size = 0;
-    creationTime = accessTime = writeTime = FILETIME{0, 0};
-    attributes = 0;
-    isAltStream = false;
-    name.clear();
-}
-
 bool FindEntry(const WideString &path, CFoundEntry &entry)
 {
     const int colon = FindStreamColon(path);
     if (colon >= 0 && static_cast<UInt32>(colon) + 1 < path.length()) {
 #ifndef _WIN32
         // No named streams here: a colon is part of the name when such a name exists.
-        if (plainLookup(path, entry))
+        if (Platform::findFirstFile(path, entry))
             return true;
 #endif
         const StreamFormResult result = findStreamEntry(path, colon, entry);
@@ -127,7 +98,7 @@ bool FindEntry(const WideString &path, CFoundEntry &entry)
     } else if (path.length() > 1 && IsPathSeparator(path[0]) && findShare(path, entry)) {
         return true;
     }
-    return plainLookup(path, entry);
+    return Platform::findFirstFile(path, entry);
 }
 
 bool CreateDirectoryChain(const WideString &path)

@@ -5,22 +5,9 @@
 
 #include "common/WideString.h"
 #include "fileio/FileAttributes.h"
+#include "fileio/FoundEntry.h"
 #include "fileio/LastError.h"
 #include "fileio/PathRules.h"
-
-struct CFoundEntry
-{
-    UInt64 size = 0;
-    FILETIME creationTime{};
-    FILETIME accessTime{};
-    FILETIME writeTime{};
-    UInt32 attributes = 0;
-    bool isAltStream = false;
-    WideString name;
-
-    void clear();
-    bool isDir() const { return (attributes & kAttributeDirectory) != 0; }
-};
 
 // What is at `path`: a file, a directory, a drive root, a share, or (Windows) a file's named stream.
 // On Linux a colon is an ordinary character: "a:b" is found as a file of that name. When "a:b" does not

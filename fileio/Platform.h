@@ -6,6 +6,7 @@
 // separator, as it is on Windows.
 
 #include "common/WideString.h"
+#include "fileio/FoundEntry.h"
 
 #include <cstdint>
 #include <string>
@@ -34,17 +35,6 @@ struct FileInformation
     UInt64 fileIndex;
 };
 
-// What FindFirstFileW reports for its first match.
-struct FindData
-{
-    UInt32 attributes = 0;
-    FILETIME creationTime{};
-    FILETIME accessTime{};
-    FILETIME writeTime{};
-    UInt64 size = 0;
-    WideString name;
-};
-
 FileHandle openFile(const WideString &path, OpenMode mode);
 bool closeFile(FileHandle handle);
 bool readFile(FileHandle handle, void *data, UInt32 size, UInt32 &processed);
@@ -63,13 +53,13 @@ bool deleteFile(const WideString &path);
 UInt32 fileAttributes(const WideString &path);
 // Windows attribute bits. On Linux only read-only maps (no write permission bits); hidden is ignored.
 bool setFileAttributes(const WideString &path, UInt32 attributes);
-// Lists `pattern` and reports its first match; any search handle is closed before returning. A last
-// component of "*" lists the directory before it (its "." entry first).
-bool findFirstFile(const WideString &pattern, FindData &data);
+// Lists `pattern` and reports its first match, as FindFirstFileW; any search handle is closed before
+// returning. A last component of "*" lists the directory before it (its "." entry first).
+bool findFirstFile(const WideString &pattern, CFoundEntry &entry);
 // Looks for the named stream (":name:$DATA", compared without case) among the streams of `filePath`.
-// On success `data` holds the reported stream name and size. Platforms without named streams fail with
+// On success `stream` holds the reported stream name and size. Platforms without named streams fail with
 // error 120; a missing stream fails with error 2.
-bool findStream(const WideString &filePath, const WideString &streamName, FindData &data);
+bool findStream(const WideString &filePath, const WideString &streamName, CFoundEntry &stream);
 
 // WideCharToMultiByte into the OEM code page: with `target` null, measures; returns the byte count, or 0 on
 // failure. Characters without a mapping become '_'.

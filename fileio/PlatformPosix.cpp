@@ -76,13 +76,14 @@ bool lookUp(const std::string &path, struct stat &info, UInt32 &attributes)
     return true;
 }
 
-void fillFindData(const struct stat &info, UInt32 attributes, const WideString &name, FindData &data)
+void fillEntry(const struct stat &info, UInt32 attributes, const WideString &name, CFoundEntry &data)
 {
     data.attributes = attributes;
     data.creationTime = fileTimeFromTimespec(info.st_ctim);
     data.accessTime = fileTimeFromTimespec(info.st_atim);
     data.writeTime = fileTimeFromTimespec(info.st_mtim);
     data.size = S_ISREG(info.st_mode) ? static_cast<UInt64>(info.st_size) : 0;
+    data.isAltStream = false;
     data.name = name;
 }
 
@@ -105,6 +106,20 @@ void appendUtf8(std::string &out, UInt32 c)
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+// One read or write call, repeated when a signal interrupts it before it moved anything.
+template <typename Call> bool transfer(Call call, UInt32 &processed)
+{
+    processed = 0;
+    ssize_t result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return failWithErrno();
+    processed = static_cast<UInt32>(result);
+    return true;
 }
 
 } // namespace
@@ -175,28 +190,12 @@ bool closeFile(FileHandle handle)
 
 bool readFile(FileHandle handle, void *data, UInt32 size, UInt32 &processed)
 {
-    processed = 0;
-    ssize_t result;
-    do {
-        result = read(static_cast<int>(handle), data, size);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0)
-        return failWithErrno();
-    processed = static_cast<UInt32>(result);
-    return true;
+    return transfer([&] { return read(static_cast<int>(handle), data, size); }, processed);
 }
 
 bool writeFile(FileHandle handle, const void *data, UInt32 size, UInt32 &processed)
 {
-    processed = 0;
-    ssize_t result;
-    do {
-        result = write(static_cast<int>(handle), data, size);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0)
-        return failWithErrno();
-    processed = static_cast<UInt32>(result);
-    return true;
+    return transfer([&] { return write(static_cast<int>(handle), data, size); }, processed);
 }
 
 bool seekFile(FileHandle handle, Int64 offset, UInt32 origin, UInt64 &newPosition)
@@ -305,7 +304,7 @@ bool setUnixPermissions(const WideString &path, UInt32 mode)
     return true;
 }
 
-bool findFirstFile(const WideString &pattern, FindData &data)
+bool findFirstFile(const WideString &pattern, CFoundEntry &data)
 {
     const UInt32 length = pattern.length();
     if (length == 0)
@@ -322,7 +321,7 @@ bool findFirstFile(const WideString &pattern, FindData &data)
             return false;
         if (!(attributes & kAttributeDirectory))
             return failWith(kErrorPathNotFound);
-        fillFindData(info, attributes, WideString(L"."), data);
+        fillEntry(info, attributes, WideString(L"."), data);
         return true;
     }
     if (!lookUp(nativePath(pattern), info, attributes))
@@ -330,11 +329,11 @@ bool findFirstFile(const WideString &pattern, FindData &data)
     UInt32 nameStart = length;
     while (nameStart > 0 && pattern[nameStart - 1] != L'\\' && pattern[nameStart - 1] != L'/')
         --nameStart;
-    fillFindData(info, attributes, pattern.mid(nameStart), data);
+    fillEntry(info, attributes, pattern.mid(nameStart), data);
     return true;
 }
 
-bool findStream(const WideString &, const WideString &, FindData &)
+bool findStream(const WideString &, const WideString &, CFoundEntry &)
 {
     return failWith(kErrorNotImplemented);
 }

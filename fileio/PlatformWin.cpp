@@ -127,7 +127,7 @@ bool setFileAttributes(const WideString &path, UInt32 attributes)
     return SetFileAttributesW(path.data(), attributes) != FALSE;
 }
 
-bool findFirstFile(const WideString &pattern, FindData &data)
+bool findFirstFile(const WideString &pattern, CFoundEntry &data)
 {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(pattern.data(), &found);
@@ -139,11 +139,12 @@ bool findFirstFile(const WideString &pattern, FindData &data)
     data.accessTime = found.ftLastAccessTime;
     data.writeTime = found.ftLastWriteTime;
     data.size = (static_cast<UInt64>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    data.isAltStream = false;
     data.name = WideString(found.cFileName);
     return true;
 }
 
-bool findStream(const WideString &filePath, const WideString &streamName, FindData &data)
+bool findStream(const WideString &filePath, const WideString &streamName, CFoundEntry &data)
 {
     if (!g_findFirstStream) {
         SetLastError(kErrorNotImplemented);
@@ -156,7 +157,7 @@ bool findStream(const WideString &filePath, const WideString &streamName, FindDa
     if (search != INVALID_HANDLE_VALUE) {
         for (;;) {
             if (EqualsNoCase(WideString(stream.cStreamName), streamName)) {
-                data = FindData();
+                data.clear();
                 data.name = WideString(stream.cStreamName);
                 data.size = static_cast<UInt64>(stream.StreamSize.QuadPart);
                 found = true;
