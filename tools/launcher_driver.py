@@ -336,6 +336,18 @@ def install_launcher(source_exe, install_dir, with_engine=True):
         os.symlink("/usr/lib/p7zip/7z.so", os.path.join(install_dir, "7z.so"))
 
 
+def servable_dir(preferred, name):
+    """A directory for a release nginx will serve. nginx's workers do not run as root, so every directory
+    above it must be passable by others; when one above `preferred` is not (a checkout in /root, say),
+    the release goes below /var/tmp instead."""
+    path = os.path.abspath(preferred)
+    while path != "/":
+        path = os.path.dirname(path)
+        if os.path.isdir(path) and not os.stat(path).st_mode & 0o001:
+            return os.path.join("/var/tmp", "velmora-" + name)
+    return preferred
+
+
 def make_release(source_dir, launcher_exe, out, *extra):
     if os.path.exists(out):
         shutil.rmtree(out)

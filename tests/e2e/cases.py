@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from launcher_driver import (  # noqa: E402
     COMPLETE_LINE, DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, DOWNLOADED_LINE, MAIN_TITLE,
     PROGRESS_LINE, RESULT_LINE, UPDATE_TITLE, Failure, Launcher, ReleaseServer, X11, Xvfb, assert_same_tree, check,
-    install_launcher, kill_pid, log, make_release, memory_kib, wait_until)
+    install_launcher, kill_pid, log, make_release, memory_kib, servable_dir, wait_until)
 
 SKIP = 77
 GIB = 1 << 30
@@ -35,7 +35,7 @@ class Case:
         self.args = args
         self.work = args.work
         self.install = os.path.join(self.work, "install")
-        self.release = os.path.join(self.work, "release")
+        self.release = servable_dir(os.path.join(self.work, "release"), f"e2e-{args.case}-release")
         self.launchers = []
         self.extra_pids = []
         self.server = None
@@ -43,8 +43,9 @@ class Case:
         self.x11 = None
 
     def __enter__(self):
-        for path in (self.work, self.args.artifacts):
+        for path in (self.work, self.args.artifacts, self.release):
             shutil.rmtree(path, ignore_errors=True)
+        for path in (self.work, self.args.artifacts):
             os.makedirs(path)
         os.chmod(self.work, 0o755)
         self.xvfb = Xvfb()
@@ -409,8 +410,9 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
+    case = Case(args)
     try:
-        with Case(args) as case:
+        with case:
             CASES[args.case](case)
     except Failure as failure:
         log(f"FAILED: {failure}")
@@ -422,6 +424,7 @@ def main():
     finally:
         if args.case == "large_package":
             shutil.rmtree(args.work, ignore_errors=True)  # gigabytes
+            shutil.rmtree(case.release, ignore_errors=True)
     log(f"PASSED: {args.case}")
     return 0
 
