@@ -16,7 +16,7 @@ import sys
 import time
 
 from launcher_driver import (DIALOG_LEFT_BUTTON, Failure, Launcher, ReleaseServer, X11, Xvfb, install_launcher, log,
-                             make_release, wait_until)
+                             make_release, servable_dir, wait_until)
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -35,7 +35,8 @@ class Demo:
     def serve(self, name, *options):
         """Serves a newly generated release in place of the one served so far."""
         self.stop_server()
-        www = make_release(SOURCE, self.launcher_exe, os.path.join(self.dir, name), *options)
+        www = make_release(SOURCE, self.launcher_exe,
+                           servable_dir(os.path.join(self.dir, name), "demo-" + name), *options)
         self.server = ReleaseServer(SOURCE, www)
         self.server.start()
 
