@@ -248,14 +248,14 @@ class Launcher:
 
     def main_button(self, wid):
         """Centre of the main button: the tallest band of rows in the lower half of the window holding a
-        long run of the button's colour (the progress bars share it but are much lower)."""
+        long run of the button's colour (the progress bars share the colour but are much thinner)."""
         width, height, data = self.x11.pixels(wid)
         rows = {}
         for y in range(height // 2, height):
             row = data[y * width * 3:(y + 1) * width * 3]
             xs = [m.start() // 3 for m in re.finditer(re.escape(MAIN_BUTTON_COLOUR), row) if m.start() % 3 == 0]
             if len(xs) >= 100:
-                rows[y] = (min(xs), max(xs))
+                rows[y] = xs
         bands, band = [], []
         for y in sorted(rows):
             if band and y != band[-1] + 1:
@@ -267,8 +267,12 @@ class Launcher:
         if not bands or len(max(bands, key=len)) < 40:
             raise Failure("main button not found in the window")
         band = max(bands, key=len)
-        left, right = rows[band[len(band) // 2]]
-        return (left + right) // 2, (band[0] + band[-1]) // 2
+        # The leftmost run of the middle row: visible progress bars continue the colour further right.
+        xs = rows[band[len(band) // 2]]
+        right = xs[0]
+        while right + 1 - xs[0] < len(xs) and xs[right + 1 - xs[0]] == right + 1:
+            right += 1
+        return (xs[0] + right) // 2, (band[0] + band[-1]) // 2
 
     def press_main_button(self, wid):
         x, y = self.main_button(wid)
