@@ -36,6 +36,11 @@ void CArchiveUpdateCallback::finishPending()
         qDebug() << "";
 }
 
+const DirItem *CArchiveUpdateCallback::itemAt(UInt32 index) const
+{
+    return dirItems && index < dirItems->size() ? &(*dirItems)[index] : nullptr;
+}
+
 HRESULT CArchiveUpdateCallback::QueryInterface(const GUID &iid, void **object)
 {
     if (iid == IID_IUnknown || iid == IID_IArchiveUpdateCallback2)
@@ -85,9 +90,10 @@ HRESULT CArchiveUpdateCallback::getProperty(UInt32 index, PROPID propId, PROPVAR
         answer.moveTo(value);
         return S_OK;
     }
-    if (index >= dirItems->size())
+    const DirItem *listed = itemAt(index);
+    if (!listed)
         return E_INVALIDARG;
-    const DirItem &item = (*dirItems)[index];
+    const DirItem &item = *listed;
     switch (propId) {
     case kpidPath:
         answer.setString(item.name.data(), item.name.length());
@@ -126,9 +132,10 @@ HRESULT CArchiveUpdateCallback::getStream(UInt32 index, ISequentialInStream **in
 {
     *inStream = nullptr;
     finishPending();
-    if (index >= dirItems->size())
+    const DirItem *listed = itemAt(index);
+    if (!listed)
         return E_INVALIDARG;
-    const DirItem &item = (*dirItems)[index];
+    const DirItem &item = *listed;
     const WideString &displayName = item.name.isEmpty() ? WideString(kNamelessItem) : item.name;
     emit Q7Zip::getInstance()->compressing_filename_signal(toQString(displayName));
     if (item.isDir())

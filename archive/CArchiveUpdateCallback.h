@@ -58,6 +58,8 @@ public:
     bool askPassword = false;
 
 private:
+    // The listed item at `index`; null beyond the list (the engine's index is not trusted).
+    const DirItem *itemAt(UInt32 index) const;
     HRESULT getProperty(UInt32 index, PROPID propId, PROPVARIANT *value);
     HRESULT getStream(UInt32 index, ISequentialInStream **inStream);
     HRESULT getVolumeStream(UInt32 index, ISequentialOutStream **volumeStream);
