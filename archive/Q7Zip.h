@@ -48,5 +48,7 @@ public slots:
 private:
     Q7Zip();
 
+    // The engine library ("7z.dll"; "7z.so" beside the executable or in the distribution's location on
+    // Linux). Loaded by threadStarted, or by the next operation when that failed; never unloaded.
     QLibrary engineLibrary;
 };
