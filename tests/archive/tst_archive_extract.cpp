@@ -56,6 +56,7 @@ void tst_ArchiveExtract::initTestCase()
     QVERIFY(scratch.isValid());
     QCOMPARE(harness.start(), 0);
     QVERIFY(harness.workerThread != QThread::currentThread());
+    QCOMPARE(Q7Zip::getInstance()->thread(), harness.workerThread);
 }
 
 QString tst_ArchiveExtract::outputDir(const QString &name)
