@@ -2,14 +2,13 @@
 #include "app/Endpoints.h"
 #include "app/MainWindow.h"
 #include "dialogs/LauncherUpdate.h"
+#include "tests/pipeline/FakeHttpServer.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -19,51 +18,7 @@ namespace {
 // Exit code that no slot under test uses: the event loop was still running when the test gave up.
 constexpr int kStillRunning = 42;
 
-// Answers every GET at once: the manifest (no launcher update) for version.txt, 404 for anything else.
-// Records the requested paths.
-class ReleaseServer : public QTcpServer
-{
-    Q_OBJECT
-
-public:
-    QStringList paths;
-
-    ReleaseServer()
-    {
-        connect(this, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
-        listen(QHostAddress::LocalHost, 0);
-    }
-
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()); }
-
-    int launcherPackageRequests() const
-    {
-        return paths.filter(QStringLiteral("/raw/main/launcher/OSRELWIN/Launcher.zip")).size();
-    }
-
-private slots:
-    void onNewConnection()
-    {
-        QTcpSocket *socket = nextPendingConnection();
-        connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
-    }
-
-    void onReadyRead()
-    {
-        auto *socket = qobject_cast<QTcpSocket *>(sender());
-        if (!socket->canReadLine())
-            return;
-        const QByteArray path = socket->readLine().split(' ').value(1);
-        paths.append(QString::fromLatin1(path));
-        const bool manifest = path.endsWith("main/launcher/version.txt");
-        const QByteArray body = manifest ? QByteArray("3;12;1.5;3.2;0123456789abcdef0123456789abcdef") : "no";
-        const QByteArray status = manifest ? "200 OK" : "404 Not Found";
-        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                      "\r\nConnection: close\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-};
+const QByteArray kLauncherPackage = "/raw/main/launcher/OSRELWIN/Launcher.zip";
 
 // Runs the application's event loop as the launcher does and returns its exit code, or kStillRunning
 // when nothing ended it within the given time.
@@ -98,7 +53,7 @@ private slots:
     void updateStartsTheSelfUpdateAndLeavesTheLauncherRunning();
 
 private:
-    ReleaseServer m_server;
+    FakeHttpServer m_server;
     MessageBoxWatcher m_messages;
     MainWindow *m_mainWindow = nullptr;
     bool m_hadTempDir = false;
@@ -106,9 +61,11 @@ private:
 
 void LauncherUpdateTest::initTestCase()
 {
-    QVERIFY(m_server.isListening());
+    // A manifest without a launcher update; everything else, the launcher package included, is 404.
+    m_server.setRoute("/raw/main/launcher/version.txt",
+                      FakeHttpServer::complete("3;12;1.5;3.2;0123456789abcdef0123456789abcdef"));
     m_hadTempDir = QDir(QCoreApplication::applicationDirPath() + QLatin1String("/TEMP")).exists();
-    Endpoints::overrideForTesting(m_server.base() + QLatin1String("raw/"), m_server.base());
+    Endpoints::overrideForTesting(m_server.baseUrl() + QLatin1String("raw/"), m_server.baseUrl());
     // The self-update pipeline reports through the main window, as in the launcher. It is shown, so
     // closing a dialog never ends the event loop as "last window closed".
     m_mainWindow = new MainWindow;
@@ -162,7 +119,7 @@ void LauncherUpdateTest::cancelQuitsTheLauncher()
     QTimer::singleShot(0, dialog.ui->Cancel, [&] { QTest::mouseClick(dialog.ui->Cancel, Qt::LeftButton); });
     QCOMPARE(execFor(5000), 0);
     QVERIFY(!g_launcherUpdateStarted);
-    QCOMPARE(m_server.launcherPackageRequests(), 0);
+    QCOMPARE(m_server.requestCount(kLauncherPackage), 0);
     g_launcherUpdateWindow->hide();
 }
 
@@ -187,7 +144,7 @@ void LauncherUpdateTest::closingTheWindowQuitsTheLauncher()
     QCOMPARE(execFor(5000), 0);
     QVERIFY(!window->isVisible());
     QVERIFY(!g_launcherUpdateStarted);
-    QCOMPARE(m_server.launcherPackageRequests(), 0);
+    QCOMPARE(m_server.requestCount(kLauncherPackage), 0);
 }
 
 void LauncherUpdateTest::activationPutsTheWindowOnTopAndShowsIt()
@@ -225,9 +182,9 @@ void LauncherUpdateTest::updateStartsTheSelfUpdateAndLeavesTheLauncherRunning()
     QCOMPARE(execFor(1500), kStillRunning);
     QVERIFY(g_launcherUpdateStarted);
     QVERIFY(!window->isVisible());
-    // The self-update pipeline asked for the launcher package (this server answers 404, so the run fails
-    // and the message box is answered by the watcher).
-    QTRY_COMPARE(m_server.launcherPackageRequests(), 1);
+    // The self-update pipeline asked for the launcher package (the server answers 404, so the run fails
+    // and the watcher answers its message box).
+    QTRY_COMPARE(m_server.requestCount(kLauncherPackage), 1);
     QTRY_COMPARE(m_messages.seen().size(), 1);
     QCOMPARE(m_messages.seen().first().title, QStringLiteral("Launcher"));
 
