@@ -17,9 +17,12 @@ TransferWatchdog::TransferWatchdog(QNetworkReply *reply, qint64 maxBytes)
     m_silence.setSingleShot(true);
     m_silence.setInterval(inactivityLimitMs);
     connect(&m_silence, SIGNAL(timeout()), this, SLOT(onSilence()));
-    // Every received chunk is reported as progress, headers included; both count as a sign of life.
-    connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onProgress(qint64, qint64)));
+    // Every received chunk is announced by readyRead (progress reports are throttled), the response
+    // head by metaDataChanged: each is a sign of life.
+    connect(reply, SIGNAL(readyRead()), this, SLOT(onData()));
     connect(reply, SIGNAL(metaDataChanged()), &m_silence, SLOT(start()));
+    if (maxBytes >= 0)
+        connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onProgress(qint64, qint64)));
     connect(reply, SIGNAL(finished()), this, SLOT(onFinished()));
     m_silence.start();
 }
@@ -30,13 +33,26 @@ QString TransferWatchdog::errorString(QNetworkReply *reply)
     return watchdog && watchdog->tripped() ? watchdog->m_reason : reply->errorString();
 }
 
-void TransferWatchdog::onProgress(qint64 received, qint64 total)
+void TransferWatchdog::onData()
 {
-    if (m_maxBytes >= 0 && (received > m_maxBytes || total > m_maxBytes)) {
-        end(tr("The response is larger than %1 bytes").arg(m_maxBytes));
+    // Whoever reads the reply only does so once it has finished, so what is buffered is all received.
+    if (m_maxBytes >= 0 && m_reply->bytesAvailable() > m_maxBytes) {
+        endOversized();
         return;
     }
     m_silence.start();
+}
+
+void TransferWatchdog::onProgress(qint64, qint64 total)
+{
+    // A declared length beyond the limit is refused before its body arrives.
+    if (total > m_maxBytes)
+        endOversized();
+}
+
+void TransferWatchdog::endOversized()
+{
+    end(tr("The response is larger than %1 bytes").arg(m_maxBytes));
 }
 
 void TransferWatchdog::onSilence()

@@ -20,7 +20,7 @@ public:
     // Test-only: shortens the inactivity limit for watchdogs created afterwards.
     static void setInactivityLimitForTesting(int milliseconds);
 
-    // maxBytes < 0 means no size limit.
+    // maxBytes < 0 means no size limit; with a limit, the reply must not be read before it finishes.
     explicit TransferWatchdog(QNetworkReply *reply, qint64 maxBytes = -1);
 
     // Whether this watchdog ended the transfer.
@@ -30,11 +30,13 @@ public:
     static QString errorString(QNetworkReply *reply);
 
 private slots:
+    void onData();
     void onProgress(qint64 received, qint64 total);
     void onSilence();
     void onFinished();
 
 private:
+    void endOversized();
     void end(const QString &reason);
 
     QNetworkReply *m_reply;

@@ -34,12 +34,12 @@ void GameDownloader::startDownload()
 
 void GameDownloader::onDownloadProgress(qint64 received, qint64 total)
 {
-    PipelineWindow::showDownloadProgress(QStringLiteral("Downloading Game Package (1/3)"), received, total);
+    PackageTransfer::showProgress(reply, QStringLiteral("Downloading Game Package (1/3)"), received, total);
 }
 
-void GameDownloader::onFinished(QNetworkReply *finishedReply)
+void GameDownloader::onFinished(QNetworkReply *)
 {
-    if (!PackageTransfer::finish(finishedReply, file))
+    if (PackageTransfer::finish(this, reply, file) != PackageTransfer::Outcome::Downloaded)
         return;
 
     const QString packagePath = appPath("/TEMP/package.zip");
@@ -61,5 +61,5 @@ void GameDownloader::onReadyRead()
 
 void GameDownloader::onReplyFinished()
 {
-    PackageTransfer::release(file);
+    PackageTransfer::release(reply, file);
 }

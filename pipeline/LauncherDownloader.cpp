@@ -34,9 +34,9 @@ void LauncherDownloader::onDownloadProgress(qint64 received, qint64 total)
                                          total);
 }
 
-void LauncherDownloader::onFinished(QNetworkReply *finishedReply)
+void LauncherDownloader::onFinished(QNetworkReply *)
 {
-    if (!PackageTransfer::finish(finishedReply, file))
+    if (PackageTransfer::finish(this, reply, file) != PackageTransfer::Outcome::Downloaded)
         return;
     // No hash of the launcher package is published: the step shown as the check compares nothing.
     PipelineWindow::showCheckPassed();
@@ -51,5 +51,5 @@ void LauncherDownloader::onReadyRead()
 
 void LauncherDownloader::onReplyFinished()
 {
-    PackageTransfer::release(file);
+    PackageTransfer::release(reply, file);
 }

@@ -1,0 +1,144 @@
+#include "tests/pipeline/FakeHttpServer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+// One accepted connection: reads the request head, then answers as the route says.
+class FakeHttpConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    FakeHttpConnection(FakeHttpServer *server, QTcpSocket *socket)
+        : QObject(socket), m_server(server), m_socket(socket)
+    {
+        connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
+        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
+    }
+
+private slots:
+    void onReadyRead()
+    {
+        m_head += m_socket->readAll();
+        if (m_answered || !m_head.contains("\r\n\r\n"))
+            return;
+        m_answered = true;
+        const QByteArray path = m_head.left(m_head.indexOf("\r\n")).split(' ').value(1);
+        answer(m_server->routeFor(path));
+    }
+
+    void onLastByteBeforePause()
+    {
+        sendBody(m_rest.left(1));
+        m_rest.remove(0, 1);
+    }
+
+    void onResume()
+    {
+        sendBody(m_rest);
+        m_socket->disconnectFromHost();
+    }
+
+    void onBytesWritten()
+    {
+        if (m_socket->bytesToWrite() < kEndlessChunk)
+            sendBody(QByteArray(kEndlessChunk, 'x'));
+    }
+
+private:
+    static constexpr int kEndlessChunk = 64 * 1024;
+
+    void answer(const FakeHttpServer::Route &route)
+    {
+        using Mode = FakeHttpServer::Mode;
+        if (route.mode == Mode::NeverAnswer)
+            return;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " Canned\r\nConnection: close\r\n";
+        if (!route.location.isEmpty())
+            head += "Location: " + route.location + "\r\n";
+        if (route.mode == Mode::Complete)
+            head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
+        if (route.mode == Mode::DropMidBody || route.mode == Mode::StallMidBody)
+            head += "Content-Length: " + QByteArray::number(route.declaredLength) + "\r\n";
+        m_socket->write(head + "\r\n");
+
+        if (route.mode == Mode::Endless) {
+            connect(m_socket, SIGNAL(bytesWritten(qint64)), this, SLOT(onBytesWritten()));
+            onBytesWritten();
+            return;
+        }
+        if (route.pauseAt > 0) {
+            sendBody(route.body.left(int(route.pauseAt) - 1));
+            m_rest = route.body.mid(int(route.pauseAt) - 1);
+            QTimer::singleShot(150, this, SLOT(onLastByteBeforePause()));
+            connect(m_server, SIGNAL(resumeRequested()), this, SLOT(onResume()));
+            return;
+        }
+        sendBody(route.body);
+        if (route.mode != Mode::StallMidBody)
+            m_socket->disconnectFromHost();
+    }
+
+    void sendBody(const QByteArray &body)
+    {
+        m_socket->write(body);
+        m_server->m_bodyBytesSent += body.size();
+    }
+
+    FakeHttpServer *m_server;
+    QTcpSocket *m_socket;
+    QByteArray m_head;
+    QByteArray m_rest;
+    bool m_answered = false;
+};
+
+FakeHttpServer::FakeHttpServer()
+{
+    connect(&m_server, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
+    m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+QString FakeHttpServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort());
+}
+
+void FakeHttpServer::setRoute(const QByteArray &path, const Route &route)
+{
+    m_routes.insert(path, route);
+}
+
+FakeHttpServer::Route FakeHttpServer::complete(const QByteArray &body, int status)
+{
+    Route route;
+    route.body = body;
+    route.status = status;
+    return route;
+}
+
+FakeHttpServer::Route FakeHttpServer::redirect(const QByteArray &location)
+{
+    Route route;
+    route.status = 302;
+    route.location = location;
+    return route;
+}
+
+void FakeHttpServer::resumePaused()
+{
+    emit resumeRequested();
+}
+
+void FakeHttpServer::onNewConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection())
+        new FakeHttpConnection(this, socket);
+}
+
+FakeHttpServer::Route FakeHttpServer::routeFor(const QByteArray &path)
+{
+    ++m_requests[path];
+    return m_routes.value(path, complete("not here", 404));
+}
+
+#include "FakeHttpServer.moc"

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+// A local HTTP/1.1 server with canned answers for fault injection: every path has a route that says
+// how to answer (or not to). One request per connection; answers close the connection.
+class FakeHttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Mode {
+        Complete,        // status, Content-Length, the body
+        NoContentLength, // status, the body, then the connection closes
+        DropMidBody,     // declares declaredLength, sends the body, then closes the connection
+        StallMidBody,    // declares declaredLength, sends the body, then stays silent
+        NeverAnswer,     // accepts the connection and stays silent
+        Endless,         // no Content-Length, an endless stream of bytes
+    };
+
+    struct Route
+    {
+        Mode mode = Mode::Complete;
+        int status = 200;
+        QByteArray body;
+        qint64 declaredLength = -1; // DropMidBody and StallMidBody
+        QByteArray location;        // a Location header, for redirects
+        // Complete, NoContentLength: send this much, then the rest after resumePaused(). The last byte
+        // before the pause comes 150 ms late: the network library reports progress at most every 100 ms,
+        // so the client then reports exactly pauseAt bytes received.
+        qint64 pauseAt = -1;
+    };
+
+    FakeHttpServer();
+
+    // "http://127.0.0.1:PORT/"
+    QString baseUrl() const;
+
+    void setRoute(const QByteArray &path, const Route &route);
+    static Route complete(const QByteArray &body, int status = 200);
+    static Route redirect(const QByteArray &location);
+
+    // Sends the rest of every answer held at its route's pauseAt.
+    void resumePaused();
+
+    int requestCount(const QByteArray &path) const { return m_requests.value(path); }
+    // Body bytes handed to sockets so far (what an endless route has streamed).
+    qint64 bodyBytesSent() const { return m_bodyBytesSent; }
+
+signals:
+    void resumeRequested();
+
+private slots:
+    void onNewConnection();
+
+private:
+    friend class FakeHttpConnection;
+    Route routeFor(const QByteArray &path);
+
+    QTcpServer m_server;
+    QHash<QByteArray, Route> m_routes;
+    QHash<QByteArray, int> m_requests;
+    qint64 m_bodyBytesSent = 0;
+};

@@ -1,0 +1,306 @@
+// The game package pipeline's download and integrity check, against a fault-injecting fake server and
+// the real release server (nginx, through its redirect).
+#include "app/AppState.h"
+#include "app/Endpoints.h"
+#include "app/MainWindow.h"
+#include "app/TransferWatchdog.h"
+#include "pipeline/GameDownloader.h"
+#include "tests/pipeline/FakeHttpServer.h"
+#include "tests/pipeline/LauncherUnderTest.h"
+#include "tests/pipeline/ProgressRecorder.h"
+#include "tests/pipeline/ReleaseServer.h"
+#include "tests/support/MessageBoxWatcher.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QByteArray kPackagePath = "/releases/download/12/Client.zip";
+const QString kDownloadFailed = QStringLiteral(
+    "<html><head/><body><p align=\"center\">Failed to download package!\nPlease try again later.\n");
+const QString kCheckFailed =
+    QStringLiteral("<html><head/><body><p align=\"center\">Failed to check package!\n"
+                   "Please try again later.</p></body></html>");
+
+// A run ends in the idle state; the integrity check alone takes a 2 s pause.
+constexpr int kRunTimeoutMs = 20000;
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(size);
+    for (char &byte : bytes)
+        byte = char(generator.generate());
+    return bytes;
+}
+
+QString md5(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+QList<int> values(const QSignalSpy &spy)
+{
+    QList<int> result;
+    for (const QList<QVariant> &arguments : spy)
+        result.append(arguments.at(0).toInt());
+    return result;
+}
+
+bool endsWith(const QList<int> &values, const QList<int> &tail)
+{
+    return values.mid(values.size() - tail.size()) == tail;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(FakeHttpServer::Route)
+
+class GameDownloaderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void packageThroughReleaseServerRedirect();
+    void progressFollowsTheSteps();
+    void transferFaultsReportDownloadFailure_data();
+    void transferFaultsReportDownloadFailure();
+    void unknownLengthHidesStepBar();
+    void hashMismatchRemovesPackage_data();
+    void hashMismatchRemovesPackage();
+    void stepBarKeepsProportionBeyond4GiB();
+
+private:
+    void startPipeline();
+    void waitUntilIdle();
+    Ui::MainWindow &ui() { return *m_window->ui; }
+
+    MessageBoxWatcher m_messageBoxes;
+    FakeHttpServer m_server;
+    std::unique_ptr<MainWindow> m_window;
+    std::vector<std::unique_ptr<GameDownloader>> m_pipelines;
+};
+
+void GameDownloaderTest::initTestCase()
+{
+    TransferWatchdog::setInactivityLimitForTesting(1000);
+    LauncherUnderTest::clearInstallTree();
+    m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5("x").toLatin1());
+    m_window->show();
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+}
+
+void GameDownloaderTest::init()
+{
+    LauncherUnderTest::clearInstallTree();
+    Endpoints::overrideForTesting(m_server.baseUrl() + QStringLiteral("raw/"), m_server.baseUrl());
+    g_latestVersion = QStringLiteral("12");
+    // The download-information dialog disables the button before a run starts.
+    ui().pushButton->setEnabled(false);
+    m_messageBoxes.clear();
+}
+
+void GameDownloaderTest::cleanup()
+{
+    m_pipelines.clear();
+    LauncherUnderTest::clearInstallTree();
+}
+
+void GameDownloaderTest::startPipeline()
+{
+    m_pipelines.push_back(std::make_unique<GameDownloader>(nullptr));
+    m_pipelines.back()->startDownload();
+}
+
+void GameDownloaderTest::waitUntilIdle()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
+}
+
+void GameDownloaderTest::packageThroughReleaseServerRedirect()
+{
+    const QByteArray package = randomBytes(3 << 20);
+    ReleaseServer nginx;
+    QVERIFY(nginx.put(QStringLiteral("files/12/Client.zip"), package));
+    QVERIFY2(nginx.start(), qPrintable(nginx.errorText()));
+    Endpoints::overrideForTesting(nginx.baseUrl() + QStringLiteral("raw/"), nginx.baseUrl());
+    g_packageHash = md5(package);
+    ProgressRecorder recorder(*m_window);
+
+    startPipeline();
+    waitUntilIdle();
+
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+    QVERIFY(recorder.at(66));
+    QFile downloaded(LauncherUnderTest::path("/TEMP/package.zip"));
+    QVERIFY(downloaded.open(QIODevice::ReadOnly));
+    QVERIFY(downloaded.readAll() == package);
+}
+
+void GameDownloaderTest::progressFollowsTheSteps()
+{
+    const QByteArray package = randomBytes(1 << 20);
+    FakeHttpServer::Route route = FakeHttpServer::complete(package);
+    route.pauseAt = package.size() / 2;
+    m_server.setRoute(kPackagePath, route);
+    g_packageHash = md5(package);
+    ProgressRecorder recorder(*m_window);
+
+    startPipeline();
+    QCOMPARE(ui().label->text(), QStringLiteral("Preparing..."));
+    QVERIFY(ui().label->isVisible());
+    QVERIFY(ui().progressBar->isVisible());
+    QCOMPARE(ui().progressBar->value(), 0);
+
+    QTRY_COMPARE(ui().progressBar_2->value(), package.size() / 2);
+    QCOMPARE(ui().label->text(), QStringLiteral("Downloading Game Package (1/3)"));
+    QCOMPARE(ui().progressBar_2->maximum(), package.size());
+    QVERIFY(ui().progressBar_2->isVisible());
+    QCOMPARE(ui().progressBar->value(), 16);
+
+    m_server.resumePaused();
+    waitUntilIdle();
+
+    const QList<int> values = recorder.overallValues();
+    QVERIFY2(endsWith(values, {33, 34, 66, 0}), qPrintable(QTest::toString(values)));
+    QCOMPARE(recorder.at(33)->caption, QStringLiteral("Downloading Game Package (1/3)"));
+    QCOMPARE(recorder.at(33)->stepValue, package.size());
+    QCOMPARE(recorder.at(34)->caption, QStringLiteral("Package Integrity Check (2/3)"));
+    QCOMPARE(recorder.at(34)->stepValue, 0);
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+}
+
+void GameDownloaderTest::transferFaultsReportDownloadFailure_data()
+{
+    QTest::addColumn<FakeHttpServer::Route>("route");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("404") << FakeHttpServer::complete("missing", 404)
+                         << QStringLiteral("server replied: Canned");
+
+    FakeHttpServer::Route dropped = FakeHttpServer::complete(randomBytes(40000));
+    dropped.mode = FakeHttpServer::Mode::DropMidBody;
+    dropped.declaredLength = 100000;
+    QTest::newRow("dropped mid-body") << dropped << QString();
+
+    FakeHttpServer::Route stalled = dropped;
+    stalled.mode = FakeHttpServer::Mode::StallMidBody;
+    QTest::newRow("stalled mid-body") << stalled << QStringLiteral("No data received for 1 seconds");
+
+    QTest::newRow("redirect loop") << FakeHttpServer::redirect(kPackagePath)
+                                   << QStringLiteral("Too many redirects");
+
+    FakeHttpServer::Route silent;
+    silent.mode = FakeHttpServer::Mode::NeverAnswer;
+    QTest::newRow("never answers") << silent << QStringLiteral("No data received for 1 seconds");
+}
+
+void GameDownloaderTest::transferFaultsReportDownloadFailure()
+{
+    QFETCH(FakeHttpServer::Route, route);
+    QFETCH(QString, reason);
+    m_server.setRoute(kPackagePath, route);
+    g_packageHash = md5(route.body);
+
+    startPipeline();
+    waitUntilIdle();
+
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    const MessageBoxWatcher::Seen box = m_messageBoxes.seen().first();
+    QCOMPARE(box.title, QStringLiteral("Launcher"));
+    QVERIFY2(box.text.startsWith(kDownloadFailed) && box.text.endsWith(QLatin1String("</p></body></html>")),
+             qPrintable(box.text));
+    const QString errorString = box.text.mid(kDownloadFailed.size()).chopped(18);
+    QVERIFY2(!errorString.isEmpty() && errorString.contains(reason), qPrintable(errorString));
+    // The partial package stays until the next download truncates it.
+    QVERIFY(QFile::exists(LauncherUnderTest::path("/TEMP/package.zip")));
+}
+
+void GameDownloaderTest::unknownLengthHidesStepBar()
+{
+    const QByteArray package = randomBytes(200000);
+    FakeHttpServer::Route route = FakeHttpServer::complete(package);
+    route.mode = FakeHttpServer::Mode::NoContentLength;
+    route.pauseAt = package.size() / 2;
+    m_server.setRoute(kPackagePath, route);
+    g_packageHash = md5(package);
+    ProgressRecorder recorder(*m_window);
+
+    startPipeline();
+    QTRY_COMPARE(ui().label->text(), QStringLiteral("Downloading Game Package (1/3)"));
+    QVERIFY(ui().progressBar_2->isHidden());
+    QCOMPARE(ui().progressBar->value(), 0);
+
+    m_server.resumePaused();
+    waitUntilIdle();
+    QVERIFY2(endsWith(recorder.overallValues(), {34, 66, 0}),
+             qPrintable(QTest::toString(recorder.overallValues())));
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+}
+
+void GameDownloaderTest::hashMismatchRemovesPackage_data()
+{
+    const QByteArray package = randomBytes(5000);
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<QString>("manifestHash");
+    QTest::newRow("upper case") << package << md5(package).toUpper();
+    QTest::newRow("padded") << package << QLatin1Char(' ') + md5(package);
+    QTest::newRow("line break after the hash") << package << md5(package) + QLatin1Char('\n');
+}
+
+void GameDownloaderTest::hashMismatchRemovesPackage()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(QString, manifestHash);
+    m_server.setRoute(kPackagePath, FakeHttpServer::complete(package));
+    g_packageHash = manifestHash;
+
+    startPipeline();
+    waitUntilIdle();
+
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    QCOMPARE(m_messageBoxes.seen().first().title, QStringLiteral("Launcher"));
+    QCOMPARE(m_messageBoxes.seen().first().text, kCheckFailed);
+    QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/package.zip")));
+}
+
+void GameDownloaderTest::stepBarKeepsProportionBeyond4GiB()
+{
+    const qint64 received = 64 << 20;
+    const qint64 declared = 5LL << 30;
+    FakeHttpServer::Route route = FakeHttpServer::complete(QByteArray(int(received), 'z'));
+    route.mode = FakeHttpServer::Mode::StallMidBody;
+    route.declaredLength = declared;
+    m_server.setRoute(kPackagePath, route);
+    QSignalSpy step(ui().progressBar_2, SIGNAL(valueChanged(int)));
+
+    startPipeline();
+    waitUntilIdle();
+
+    // The last report before the stall ended the run showed everything received; the reset then
+    // cleared the value but left the range.
+    const QList<int> seen = values(step);
+    QVERIFY(seen.size() >= 2 && seen.last() == 0);
+    const double shown = double(seen.at(seen.size() - 2)) / double(ui().progressBar_2->maximum());
+    const double truth = double(received) / double(declared);
+    QVERIFY2(qAbs(shown - truth) <= truth * 0.01,
+             qPrintable(QStringLiteral("%1 vs %2").arg(shown).arg(truth)));
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+}
+
+QTEST_MAIN(GameDownloaderTest)
+#include "tst_game_downloader.moc"
