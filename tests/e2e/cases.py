@@ -102,6 +102,8 @@ def check_step_order(launcher):
                 first[key] = index
     check(set(first) == {"progress", "downloaded", "result"}, f"missing step lines: {first}")
     check(first["progress"] < first["downloaded"] < first["result"], f"steps out of order: {first}")
+    extracted = values_after_download(launcher)
+    check(extracted and extracted == sorted(extracted), f"extraction progress between them: {extracted}")
 
 
 def play_and_check_game_runs(case, launcher, main):
