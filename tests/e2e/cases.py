@@ -260,18 +260,21 @@ def engine_missing(case):
     launcher = case.start(wrapper=("unshare", "-m", "sh", "-c", hide, "sh", empty))
     main = launcher.main_window()
     launcher.download(main, shoot=False)
-    titles = []
+    seen = {}  # window -> title
     deadline = time.monotonic() + 60
     while launcher.process.poll() is None and time.monotonic() < deadline:
-        boxes = [(t, w) for t in ("Q7Zip", "Launcher") for w in case.x11.windows(t, launcher.pid)]
+        boxes = {w: t for t in ("Q7Zip", "Launcher") for w in case.x11.windows(t, launcher.pid)}
         if boxes:
-            title, wid = boxes[0]
-            time.sleep(0.3)
-            case.x11.screenshot("message-" + title.lower())
-            titles.append(title)
+            # One box may open inside another's modal loop: the newest is the one that takes input.
+            wid = max(boxes)
+            if wid not in seen:
+                seen[wid] = boxes[wid]
+                time.sleep(0.3)
+                case.x11.screenshot("message-" + boxes[wid].lower())
             case.x11.key(wid, "Return")
             time.sleep(0.3)
         time.sleep(0.1)
+    titles = list(seen.values())
     status = launcher.wait_exit(5)
     check("Q7Zip" in titles, f"no Q7Zip message; message boxes seen: {titles}")
     check(status == 255, f"exit status {status}, expected -1 (255)")
