@@ -2,14 +2,25 @@
 
 #include "app/AppState.h"
 #include "app/Endpoints.h"
+#include "app/EventLoopPause.h"
 #include "app/FileChecksum.h"
+#include "app/MainWindow.h"
 #include "pipeline/AppPath.h"
+#include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PackageTransfer.h"
 #include "pipeline/PipelineWindow.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QNetworkAccessManager>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+// How long the finished installation stays on screen before the button offers "Play".
+constexpr int kAfterInstallMs = 3000;
+} // namespace
 
 GameDownloader::GameDownloader(QObject *parent) : QObject(parent) {}
 
@@ -50,8 +61,7 @@ void GameDownloader::onFinished(QNetworkReply *)
         return;
     }
     PipelineWindow::showCheckPassed();
-    // Installation comes next; until it is there a checked package ends the run.
-    PipelineWindow::resetToIdle();
+    ExtractionHandOff::start(this, packagePath, appPath("/GameDir/"));
 }
 
 void GameDownloader::onReadyRead()
@@ -61,5 +71,42 @@ void GameDownloader::onReadyRead()
 
 void GameDownloader::onReplyFinished()
 {
-    PackageTransfer::release(reply, file);
+    PackageTransfer::release(this, manager, reply, file);
+}
+
+void GameDownloader::WorkerThread_Started(int result)
+{
+    ExtractionHandOff::checkEngine(result);
+}
+
+void GameDownloader::ExtractRange(const quint64 val)
+{
+    PipelineWindow::setStepTotal(val);
+}
+
+void GameDownloader::ExtractionValue(const quint64 val)
+{
+    PipelineWindow::showExtractionValue(val);
+}
+
+void GameDownloader::Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result)
+{
+    if (!ExtractionHandOff::finish(this, operation, archive_filename, result, QStringLiteral("Preparing...")))
+        return;
+
+    // The installed-version file: the version text alone, UTF-8, no line end. Hidden on Windows; other
+    // platforms have no such attribute and keep its name and content as they are.
+    QFile versionFile(appPath("/c.ini"));
+    versionFile.open(QIODevice::WriteOnly);
+    versionFile.write(g_latestVersion.toUtf8());
+    versionFile.close();
+    g_installedVersion = g_latestVersion;
+
+    pauseProcessingEvents(kAfterInstallMs);
+    Ui::MainWindow &ui = *g_mainWindow->ui;
+    ui.pushButton->setText(QStringLiteral("Play"));
+    ui.pushButton->setEnabled(true);
+    g_gameInstalled = true;
+    ui.progressBar->hide();
+    ui.label->hide();
 }

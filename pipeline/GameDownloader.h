@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/Q7Zip.h"
+
 #include <QObject>
 
 class QFile;
@@ -7,8 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // The game package pipeline: downloads the latest release's package into TEMP, checks it against the
-// manifest's MD5, then has the archive worker install it into GameDir. One object per attempt, never
-// deleted.
+// manifest's MD5, then has the archive worker install it into GameDir. One object per attempt, released when
+// its run is over.
 class GameDownloader : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,10 @@ private slots:
     void onFinished(QNetworkReply *finishedReply);
     void onReadyRead();
     void onReplyFinished();
+    void WorkerThread_Started(int result);
+    void Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result);
+    void ExtractRange(const quint64 val);
+    void ExtractionValue(const quint64 val);
 
 private:
     QNetworkAccessManager *manager = nullptr;

@@ -1,12 +1,22 @@
 #include "pipeline/LauncherDownloader.h"
 
+#include "app/DetachedStart.h"
 #include "app/Endpoints.h"
+#include "app/EventLoopPause.h"
 #include "pipeline/AppPath.h"
+#include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PackageTransfer.h"
 #include "pipeline/PipelineWindow.h"
 
 #include <QDir>
 #include <QNetworkAccessManager>
+
+namespace {
+// The finished extraction stays on screen this long before the new launcher starts, and this one
+// waits a moment more before it ends.
+constexpr int kBeforeStartMs = 3000;
+constexpr int kBeforeQuitMs = 1000;
+} // namespace
 
 LauncherDownloader::LauncherDownloader(QObject *parent) : QObject(parent) {}
 
@@ -40,8 +50,7 @@ void LauncherDownloader::onFinished(QNetworkReply *)
         return;
     // No hash of the launcher package is published: the step shown as the check compares nothing.
     PipelineWindow::showCheckPassed();
-    // Unpacking comes next; until it is there a downloaded package ends the run.
-    PipelineWindow::resetToIdle();
+    ExtractionHandOff::start(this, appPath("/TEMP/launcher_package.zip"), appPath("/TEMP/LauncherUpdate/"));
 }
 
 void LauncherDownloader::onReadyRead()
@@ -51,5 +60,33 @@ void LauncherDownloader::onReadyRead()
 
 void LauncherDownloader::onReplyFinished()
 {
-    PackageTransfer::release(reply, file);
+    PackageTransfer::release(this, manager, reply, file);
+}
+
+void LauncherDownloader::WorkerThread_Started(int result)
+{
+    ExtractionHandOff::checkEngine(result);
+}
+
+void LauncherDownloader::ExtractRange(const quint64 val)
+{
+    PipelineWindow::setStepTotal(val);
+}
+
+void LauncherDownloader::ExtractionValue(const quint64 val)
+{
+    PipelineWindow::showExtractionValue(val);
+}
+
+void LauncherDownloader::Operation_Result(Q7Zip::Operation operation, const QString archive_filename,
+                                          int result)
+{
+    if (!ExtractionHandOff::finish(this, operation, archive_filename, result,
+                                   QStringLiteral("Preparing For Launcher Update...")))
+        return;
+    pauseProcessingEvents(kBeforeStartMs);
+    // Whether or not the new launcher starts, this one has done its part and ends.
+    startQuotedDetached(appPath("/TEMP/LauncherUpdate/VelmoraGameLauncher.exe"));
+    pauseProcessingEvents(kBeforeQuitMs);
+    QCoreApplication::exit(0);
 }

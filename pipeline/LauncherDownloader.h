@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/Q7Zip.h"
+
 #include <QObject>
 
 class QFile;
@@ -7,8 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // The launcher self-update pipeline, twin of GameDownloader: downloads the launcher package, unpacks it
-// into TEMP/LauncherUpdate, starts the new launcher there and ends this one. One object per attempt,
-// never deleted.
+// into TEMP/LauncherUpdate, starts the new launcher there and ends this one. One object per
+// attempt, released when its run is over.
 class LauncherDownloader : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,10 @@ private slots:
     void onFinished(QNetworkReply *finishedReply);
     void onReadyRead();
     void onReplyFinished();
+    void WorkerThread_Started(int result);
+    void Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result);
+    void ExtractRange(const quint64 val);
+    void ExtractionValue(const quint64 val);
 
 private:
     QNetworkAccessManager *manager = nullptr;

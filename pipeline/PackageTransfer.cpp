@@ -2,6 +2,7 @@
 
 #include "app/EventLoopPause.h"
 #include "app/TransferWatchdog.h"
+#include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PipelineWindow.h"
 
 #include <QDebug>
@@ -91,14 +92,21 @@ void PackageTransfer::writeAvailable(QNetworkReply *reply, QFile *file)
         file->write(data);
 }
 
-void PackageTransfer::release(QNetworkReply *reply, QFile *&file)
+void PackageTransfer::release(QObject *pipeline, QNetworkAccessManager *&manager, QNetworkReply *&reply,
+                              QFile *&file)
 {
-    if (!reply->isFinished())
+    if (!reply || !reply->isFinished())
         return;
     closeIfOpen(file);
     if (file)
         file->deleteLater();
     file = nullptr;
+    // Deferred: the reply is still emitting the signal that brought us here.
+    manager->deleteLater();
+    manager = nullptr;
+    reply = nullptr;
+    if (!ExtractionHandOff::isExtracting(pipeline))
+        pipeline->deleteLater();
 }
 
 PackageTransfer::Outcome PackageTransfer::finish(QObject *pipeline, QNetworkReply *&reply, QFile *file)

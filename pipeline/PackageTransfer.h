@@ -26,8 +26,11 @@ void showProgress(QNetworkReply *reply, const QString &caption, qint64 received,
 // Moves what the reply holds into the package file.
 void writeAvailable(QNetworkReply *reply, QFile *file);
 
-// A reply has ended: once the pipeline's current reply has, the package file is closed and released.
-void release(QNetworkReply *reply, QFile *&file);
+// A reply has ended. Once it is the pipeline's current reply, the transfer is over: the package file is
+// closed and released, and so are the reply and the manager, whose thread and connection would
+// otherwise stay for the life of the process with every attempt. All three pointers are cleared. A run
+// that ends here, without an extraction, releases the pipeline too.
+void release(QObject *pipeline, QNetworkAccessManager *&manager, QNetworkReply *&reply, QFile *&file);
 
 enum class Outcome {
     Downloaded, // the package is complete: file closed, the check step shown, the fixed pause taken

@@ -78,6 +78,11 @@ void PipelineWindow::showCheckPassed()
     setStepTotal(100);
 }
 
+void PipelineWindow::showExtracting()
+{
+    form()->label->setText(QStringLiteral("Extracting Package (3/3)"));
+}
+
 void PipelineWindow::setStepTotal(quint64 total)
 {
     const int shift = ProgressScale::shiftFor(total);

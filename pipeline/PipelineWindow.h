@@ -20,6 +20,9 @@ void showIntegrityCheck();
 // The package passed: overall bar 66, step bar ready for 0..100.
 void showCheckPassed();
 
+// The extraction has been requested: caption "Extracting Package (3/3)".
+void showExtracting();
+
 // The step bar now counts to total (any 64-bit size).
 void setStepTotal(quint64 total);
 

@@ -9,10 +9,13 @@
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
 #include "tests/pipeline/ReleaseServer.h"
+#include "tests/pipeline/ZipPackage.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,7 +24,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -57,9 +59,26 @@ QList<int> values(const QSignalSpy &spy)
     return result;
 }
 
-bool endsWith(const QList<int> &values, const QList<int> &tail)
+QMap<QString, QByteArray> sampleGame()
 {
-    return values.mid(values.size() - tail.size()) == tail;
+    return {{QStringLiteral("Velmora.exe"), QByteArray("#!/bin/sh\necho ran\n")},
+            {QStringLiteral("data/level1.pak"), randomBytes(1 << 20)},
+            {QStringLiteral("readme.txt"), QByteArray("Velmora")}};
+}
+
+QStringList debugLines;
+QtMessageHandler previousHandler = nullptr;
+
+void recordDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines.append(message);
+    previousHandler(type, context, message);
+}
+
+int threadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
 
 } // namespace
@@ -75,7 +94,7 @@ private slots:
     void init();
     void cleanup();
 
-    void packageThroughReleaseServerRedirect();
+    void firstInstallThroughReleaseServerRedirect();
     void progressFollowsTheSteps();
     void transferFaultsReportDownloadFailure_data();
     void transferFaultsReportDownloadFailure();
@@ -83,21 +102,24 @@ private slots:
     void hashMismatchRemovesPackage_data();
     void hashMismatchRemovesPackage();
     void stepBarKeepsProportionBeyond4GiB();
+    void retryAfterDamagedPackageIsServedOnce();
 
 private:
     void startPipeline();
     void waitUntilIdle();
+    void waitUntilInstalled();
+    void verifyInstalled(const QMap<QString, QByteArray> &game);
     Ui::MainWindow &ui() { return *m_window->ui; }
 
     MessageBoxWatcher m_messageBoxes;
     FakeHttpServer m_server;
     std::unique_ptr<MainWindow> m_window;
-    std::vector<std::unique_ptr<GameDownloader>> m_pipelines;
 };
 
 void GameDownloaderTest::initTestCase()
 {
     TransferWatchdog::setInactivityLimitForTesting(1000);
+    previousHandler = qInstallMessageHandler(recordDebugLines);
     LauncherUnderTest::clearInstallTree();
     m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5("x").toLatin1());
     m_window->show();
@@ -109,6 +131,9 @@ void GameDownloaderTest::init()
     LauncherUnderTest::clearInstallTree();
     Endpoints::overrideForTesting(m_server.baseUrl() + QStringLiteral("raw/"), m_server.baseUrl());
     g_latestVersion = QStringLiteral("12");
+    g_gameInstalled = false;
+    g_installedVersion = QStringLiteral("0");
+    ui().pushButton->setText(QStringLiteral("Download"));
     // The download-information dialog disables the button before a run starts.
     ui().pushButton->setEnabled(false);
     m_messageBoxes.clear();
@@ -116,14 +141,15 @@ void GameDownloaderTest::init()
 
 void GameDownloaderTest::cleanup()
 {
-    m_pipelines.clear();
+    // Finished pipelines release themselves once deferred deletions run.
+    QTest::qWait(0);
     LauncherUnderTest::clearInstallTree();
 }
 
 void GameDownloaderTest::startPipeline()
 {
-    m_pipelines.push_back(std::make_unique<GameDownloader>(nullptr));
-    m_pipelines.back()->startDownload();
+    // Released by itself when its run is over, as in the launcher.
+    (new GameDownloader(nullptr))->startDownload();
 }
 
 void GameDownloaderTest::waitUntilIdle()
@@ -131,9 +157,34 @@ void GameDownloaderTest::waitUntilIdle()
     QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
 }
 
-void GameDownloaderTest::packageThroughReleaseServerRedirect()
+void GameDownloaderTest::waitUntilInstalled()
 {
-    const QByteArray package = randomBytes(3 << 20);
+    QTRY_COMPARE_WITH_TIMEOUT(ui().pushButton->text(), QStringLiteral("Play"), kRunTimeoutMs);
+}
+
+void GameDownloaderTest::verifyInstalled(const QMap<QString, QByteArray> &game)
+{
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+    for (auto it = game.cbegin(); it != game.cend(); ++it) {
+        QFile file(LauncherUnderTest::path("/GameDir/") + it.key());
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(it.key()));
+        QVERIFY2(file.readAll() == it.value(), qPrintable(it.key()));
+    }
+    QVERIFY(QFileInfo(LauncherUnderTest::path("/GameDir/Velmora.exe")).isExecutable());
+    QFile versionFile(LauncherUnderTest::path("/c.ini"));
+    QVERIFY(versionFile.open(QIODevice::ReadOnly));
+    QCOMPARE(versionFile.readAll(), QByteArray("12"));
+    QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/package.zip")));
+    QVERIFY(ui().pushButton->isEnabled());
+    QVERIFY(g_gameInstalled);
+    QCOMPARE(g_installedVersion, QStringLiteral("12"));
+    QVERIFY(ui().label->isHidden() && ui().progressBar->isHidden() && ui().progressBar_2->isHidden());
+}
+
+void GameDownloaderTest::firstInstallThroughReleaseServerRedirect()
+{
+    const QMap<QString, QByteArray> game = sampleGame();
+    const QByteArray package = ZipPackage::make(game);
     ReleaseServer nginx;
     QVERIFY(nginx.put(QStringLiteral("files/12/Client.zip"), package));
     QVERIFY2(nginx.start(), qPrintable(nginx.errorText()));
@@ -142,18 +193,20 @@ void GameDownloaderTest::packageThroughReleaseServerRedirect()
     ProgressRecorder recorder(*m_window);
 
     startPipeline();
-    waitUntilIdle();
+    waitUntilInstalled();
 
-    QVERIFY(m_messageBoxes.seen().isEmpty());
-    QVERIFY(recorder.at(66));
-    QFile downloaded(LauncherUnderTest::path("/TEMP/package.zip"));
-    QVERIFY(downloaded.open(QIODevice::ReadOnly));
-    QVERIFY(downloaded.readAll() == package);
+    verifyInstalled(game);
+    const QList<int> values = recorder.overallValues();
+    const int checked = values.indexOf(66);
+    QVERIFY2(checked > 0 && values.last() == 100, qPrintable(QTest::toString(values)));
+    for (int i = checked + 1; i < values.size() - 1; ++i)
+        QVERIFY2(values.at(i) >= values.at(i - 1) && values.at(i) <= 99, qPrintable(QTest::toString(values)));
+    QCOMPARE(ui().label->text(), QStringLiteral("Preparing..."));
 }
 
 void GameDownloaderTest::progressFollowsTheSteps()
 {
-    const QByteArray package = randomBytes(1 << 20);
+    const QByteArray package = ZipPackage::make(sampleGame());
     FakeHttpServer::Route route = FakeHttpServer::complete(package);
     route.pauseAt = package.size() / 2;
     m_server.setRoute(kPackagePath, route);
@@ -173,10 +226,12 @@ void GameDownloaderTest::progressFollowsTheSteps()
     QCOMPARE(ui().progressBar->value(), 16);
 
     m_server.resumePaused();
-    waitUntilIdle();
+    waitUntilInstalled();
 
     const QList<int> values = recorder.overallValues();
-    QVERIFY2(endsWith(values, {33, 34, 66, 0}), qPrintable(QTest::toString(values)));
+    const int complete = values.indexOf(33);
+    QVERIFY2(complete >= 0 && values.mid(complete, 3) == QList<int>({33, 34, 66}) && values.last() == 100,
+             qPrintable(QTest::toString(values)));
     QCOMPARE(recorder.at(33)->caption, QStringLiteral("Downloading Game Package (1/3)"));
     QCOMPARE(recorder.at(33)->stepValue, package.size());
     QCOMPARE(recorder.at(34)->caption, QStringLiteral("Package Integrity Check (2/3)"));
@@ -232,7 +287,7 @@ void GameDownloaderTest::transferFaultsReportDownloadFailure()
 
 void GameDownloaderTest::unknownLengthHidesStepBar()
 {
-    const QByteArray package = randomBytes(200000);
+    const QByteArray package = ZipPackage::make(sampleGame());
     FakeHttpServer::Route route = FakeHttpServer::complete(package);
     route.mode = FakeHttpServer::Mode::NoContentLength;
     route.pauseAt = package.size() / 2;
@@ -246,9 +301,8 @@ void GameDownloaderTest::unknownLengthHidesStepBar()
     QCOMPARE(ui().progressBar->value(), 0);
 
     m_server.resumePaused();
-    waitUntilIdle();
-    QVERIFY2(endsWith(recorder.overallValues(), {34, 66, 0}),
-             qPrintable(QTest::toString(recorder.overallValues())));
+    waitUntilInstalled();
+    QVERIFY(recorder.at(34) && recorder.at(66) && recorder.overallValues().last() == 100);
     QVERIFY(m_messageBoxes.seen().isEmpty());
 }
 
@@ -300,6 +354,46 @@ void GameDownloaderTest::stepBarKeepsProportionBeyond4GiB()
     QVERIFY2(qAbs(shown - truth) <= truth * 0.01,
              qPrintable(QStringLiteral("%1 vs %2").arg(shown).arg(truth)));
     QCOMPARE(m_messageBoxes.seen().size(), 1);
+}
+
+void GameDownloaderTest::retryAfterDamagedPackageIsServedOnce()
+{
+    const QMap<QString, QByteArray> game = sampleGame();
+    const QByteArray damaged = ZipPackage::damaged(ZipPackage::make(game));
+    m_server.setRoute(kPackagePath, FakeHttpServer::complete(damaged));
+    g_packageHash = md5(damaged);
+
+    startPipeline();
+    waitUntilIdle();
+
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    QCOMPARE(m_messageBoxes.seen().first().title, QStringLiteral("Launcher"));
+    QCOMPARE(m_messageBoxes.seen().first().text,
+             QStringLiteral("<html><head/><body><p align=\"center\">Failed to extract package!\n"
+                            "Please try again later.</p></body></html>"));
+    QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/package.zip")));
+    QVERIFY(!QFile::exists(LauncherUnderTest::path("/c.ini")));
+    QVERIFY(!g_gameInstalled);
+    QCOMPARE(ui().pushButton->text(), QStringLiteral("Download"));
+    QTRY_VERIFY(threadCount() > 0);
+    const int threadsAfterFirstRun = threadCount();
+
+    // The second attempt in the same process: its own pipeline alone hears the worker, once.
+    m_messageBoxes.clear();
+    debugLines.clear();
+    const QByteArray package = ZipPackage::make(game);
+    m_server.setRoute(kPackagePath, FakeHttpServer::complete(package));
+    g_packageHash = md5(package);
+    ui().pushButton->setEnabled(false);
+
+    startPipeline();
+    waitUntilInstalled();
+
+    verifyInstalled(game);
+    QCOMPARE(debugLines.filter(QStringLiteral("Operation_Result:")).size(), 1);
+    QCOMPARE(debugLines.filter(QStringLiteral("extract complete.")).size(), 1);
+    // Nothing of either attempt stays running: no worker thread per attempt, no network thread.
+    QTRY_COMPARE(threadCount(), threadsAfterFirstRun);
 }
 
 QTEST_MAIN(GameDownloaderTest)
