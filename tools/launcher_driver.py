@@ -18,6 +18,7 @@ MAIN_TITLE = "Velmora Launcher"
 DOWNLOAD_TITLE = "Download Package Info"
 UPDATE_TITLE = "Launcher Updater"
 MAIN_BUTTON_COLOUR = bytes((98, 127, 144))
+BAR_CHUNK_COLOUR = bytes((0, 255, 127))
 WHITE = bytes((255, 255, 255))
 # The launcher's debug lines for the steps of a package run.
 PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
@@ -273,6 +274,28 @@ class Launcher:
         while right + 1 - xs[0] < len(xs) and xs[right + 1 - xs[0]] == right + 1:
             right += 1
         return (xs[0] + right) // 2, (band[0] + band[-1]) // 2
+
+    def bar_fill(self, wid):
+        """How many pixels of each progress bar are filled, (overall, step), read from the window: the
+        bars' chunks are the only areas of their colour. None while fewer than two bars show a chunk."""
+        width, height, data = self.x11.pixels(wid)
+        rows = {}
+        for y in range(height // 2, height):
+            row = data[y * width * 3:(y + 1) * width * 3]
+            count = sum(1 for m in re.finditer(re.escape(BAR_CHUNK_COLOUR), row) if m.start() % 3 == 0)
+            if count:
+                rows[y] = count
+        bands, band = [], []
+        for y in sorted(rows):
+            if band and y != band[-1] + 1:
+                bands.append(band)
+                band = []
+            band.append(y)
+        if band:
+            bands.append(band)
+        if len(bands) != 2:
+            return None
+        return tuple(rows[b[len(b) // 2]] for b in bands)
 
     def press_main_button(self, wid):
         x, y = self.main_button(wid)

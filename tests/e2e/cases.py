@@ -362,14 +362,13 @@ def large_package(case):
         f.write("5")  # restart the peak-RSS count from here
     log(f"idle RSS {idle} KiB")
     launcher.download(main, shoot=False)
-    launcher.wait_output(PROGRESS_LINE, 30)
-    time.sleep(1.0)
-    case.x11.screenshot("step1-downloading")
-    launcher.wait_output(DOWNLOADED_LINE, 300)
-    case.x11.screenshot("step2-integrity-check")
-    wait_until(lambda: len(values_after_download(launcher)) > 3, 300, "extraction progress")
-    case.x11.screenshot("step3-extracting")
-    launcher.wait_output(RESULT_LINE, 600)
+    samples = watch_bars(case, launcher, main, timeout=900)
+    for step in ("download", "extract"):
+        steps = [fill[1] for phase, *fill in samples if phase == step]
+        check(steps == sorted(steps), f"the step bar went backwards while {step}ing: {steps}")
+        check(len(set(steps)) >= 3, f"the step bar hardly moved while {step}ing: {steps}")
+    overall = [fill[0] for _, *fill in samples]
+    check(overall == sorted(overall), f"the overall bar went backwards: {overall}")
     peak = memory_kib(launcher.pid, "VmHWM")
     log(f"peak RSS {peak} KiB, {(peak - idle) / 1024:.1f} MiB above idle")
     check(launcher.lines(RESULT_LINE) == ["0"], f"extraction results {launcher.lines(RESULT_LINE)}")
@@ -389,10 +388,43 @@ def large_package(case):
     big = os.path.join("data", "large.pak")
     check(os.path.getsize(os.path.join(actual, big)) == os.path.getsize(os.path.join(expected, big)),
           "the large file was not installed whole")
+    launcher.wait_output(COMPLETE_LINE, 5)
+    time.sleep(3.6)  # the launcher's own pause before "Play"
     check(case.read("c.ini") == GAME.encode(), "c.ini not written")
-    time.sleep(3.6)
     case.x11.screenshot("play")
     case.close(launcher, main)
+
+
+def watch_bars(case, launcher, main, timeout):
+    """Reads both bars' fill from the window until the extraction result arrives. Returns (step, overall,
+    step bar) samples, each taken while the debug output showed the same step before and after it."""
+    def step():
+        out = launcher.output()
+        if re.search(RESULT_LINE, out, re.MULTILINE):
+            return "done"
+        if values_after_download(launcher):
+            return "extract"
+        if re.search(DOWNLOADED_LINE, out, re.MULTILINE):
+            return "check"
+        return "download" if re.search(PROGRESS_LINE, out, re.MULTILINE) else "start"
+
+    samples, photographed = [], set()
+    deadline = time.monotonic() + timeout
+    while (before := step()) != "done":
+        check(time.monotonic() < deadline, f"no extraction result within {timeout} s")
+        fill = launcher.bar_fill(main)
+        if fill and step() == before and before in ("download", "extract"):
+            samples.append((before, *fill))
+            # One picture per step once its bar is well under way (the bar is about 1000 pixels).
+            if before not in photographed and fill[1] > 300:
+                case.x11.screenshot(f"{before}ing")
+                photographed.add(before)
+        elif before == "check" and before not in photographed:
+            case.x11.screenshot("integrity-check")
+            photographed.add(before)
+        time.sleep(0.2)
+    log(f"{len(samples)} readings of the bars")
+    return samples
 
 
 def values_after_download(launcher):
