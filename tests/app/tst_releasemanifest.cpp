@@ -5,6 +5,7 @@
 #include "app/ReleaseManifest.h"
 #include "app/TransferWatchdog.h"
 #include "dialogs/LauncherUpdate.h"
+#include "tests/pipeline/DebugLog.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -22,16 +23,6 @@ namespace {
 const QByteArray kManifestPath = "/raw/main/launcher/version.txt";
 const QString kUnreadable = QStringLiteral("<html><head/><body><p align=\"center\">Failed to get game info!\n"
                                            "Please try again later.</p></body></html>");
-
-QStringList debugLines;
-QtMessageHandler previousHandler = nullptr;
-
-void recordDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines.append(message);
-    previousHandler(type, context, message);
-}
 
 // Peak resident memory of this process so far, in KiB.
 qint64 peakResidentKiB()
@@ -86,7 +77,7 @@ private:
 void ReleaseManifestTest::initTestCase()
 {
     TransferWatchdog::setInactivityLimitForTesting(1000);
-    previousHandler = qInstallMessageHandler(recordDebugLines);
+    DebugLog::startRecording();
     m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;00");
 }
 
@@ -101,7 +92,7 @@ void ReleaseManifestTest::init()
     g_installedSizeGb.clear();
     g_packageHash.clear();
     m_messageBoxes.clear();
-    debugLines.clear();
+    DebugLog::lines().clear();
 }
 
 void ReleaseManifestTest::check(const QByteArray &manifest)
@@ -151,8 +142,8 @@ void ReleaseManifestTest::labelsAndEnablesButton()
     QVERIFY(m_messageBoxes.seen().isEmpty());
     QVERIFY(button()->isEnabled());
     QCOMPARE(button()->text(), label);
-    QCOMPARE(debugLines.contains(QStringLiteral("New Game Version Found")), newGameLine);
-    QVERIFY(!debugLines.contains(QStringLiteral("New Launcher Version Found")));
+    QCOMPARE(DebugLog::lines().contains(QStringLiteral("New Game Version Found")), newGameLine);
+    QVERIFY(!DebugLog::lines().contains(QStringLiteral("New Launcher Version Found")));
     const QList<QByteArray> fields = manifest.split(';');
     QCOMPARE(g_latestVersion, QString::fromUtf8(fields.at(1)));
     QCOMPARE(g_packageSizeGb, QStringLiteral("1.5"));
@@ -223,7 +214,7 @@ void ReleaseManifestTest::newerLauncherShowsChangeLog()
     QCOMPARE(update->ui->textBrowser->toPlainText(), QStringLiteral("Faster downloads.\nFixes."));
     QVERIFY(!button()->isEnabled());
     QCOMPARE(button()->text(), label);
-    QCOMPARE(debugLines.contains(QStringLiteral("New Launcher Version Found")), true);
+    QCOMPARE(DebugLog::lines().contains(QStringLiteral("New Launcher Version Found")), true);
     QCOMPARE(g_latestVersion, QStringLiteral("13"));
     QVERIFY(m_messageBoxes.seen().isEmpty());
 

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/TransferWatchdog.h"
 #include "pipeline/GameDownloader.h"
+#include "tests/pipeline/DebugLog.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
@@ -66,16 +67,6 @@ QMap<QString, QByteArray> sampleGame()
             {QStringLiteral("readme.txt"), QByteArray("Velmora")}};
 }
 
-QStringList debugLines;
-QtMessageHandler previousHandler = nullptr;
-
-void recordDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines.append(message);
-    previousHandler(type, context, message);
-}
-
 int threadCount()
 {
     return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
@@ -119,7 +110,7 @@ private:
 void GameDownloaderTest::initTestCase()
 {
     TransferWatchdog::setInactivityLimitForTesting(1000);
-    previousHandler = qInstallMessageHandler(recordDebugLines);
+    DebugLog::startRecording();
     LauncherUnderTest::clearInstallTree();
     m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5("x").toLatin1());
     m_window->show();
@@ -380,7 +371,7 @@ void GameDownloaderTest::retryAfterDamagedPackageIsServedOnce()
 
     // The second attempt in the same process: its own pipeline alone hears the worker, once.
     m_messageBoxes.clear();
-    debugLines.clear();
+    DebugLog::lines().clear();
     const QByteArray package = ZipPackage::make(game);
     m_server.setRoute(kPackagePath, FakeHttpServer::complete(package));
     g_packageHash = md5(package);
@@ -390,8 +381,8 @@ void GameDownloaderTest::retryAfterDamagedPackageIsServedOnce()
     waitUntilInstalled();
 
     verifyInstalled(game);
-    QCOMPARE(debugLines.filter(QStringLiteral("Operation_Result:")).size(), 1);
-    QCOMPARE(debugLines.filter(QStringLiteral("extract complete.")).size(), 1);
+    QCOMPARE(DebugLog::lines().filter(QStringLiteral("Operation_Result:")).size(), 1);
+    QCOMPARE(DebugLog::lines().filter(QStringLiteral("extract complete.")).size(), 1);
     // Nothing of either attempt stays running: no worker thread per attempt, no network thread.
     QTRY_COMPARE(threadCount(), threadsAfterFirstRun);
 }
