@@ -71,6 +71,10 @@ void LauncherUpdateTest::initTestCase()
     m_mainWindow = new MainWindow;
     QCOMPARE(g_mainWindow, m_mainWindow);
     m_mainWindow->show();
+    // Active before any dialog appears. The offscreen platform activates the application from inside the
+    // creation of the first window it activates, where OnTop's show() would re-enter that creation; on
+    // a real display activation arrives later, as an event.
+    QVERIFY(QTest::qWaitForWindowActive(m_mainWindow));
     QVERIFY(m_messages.seen().isEmpty());
 }
 
