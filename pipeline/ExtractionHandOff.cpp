@@ -13,11 +13,10 @@ namespace {
 QThread *workerThread = nullptr;
 const char kExtractingProperty[] = "velmoraExtracting";
 
-// Runs as the application object is destroyed. An extraction in progress is asked to stop and waited
-// for, so the process never ends under a running worker.
+// Runs as the application object is destroyed: the worker's event loop ends, an extraction in progress
+// first runs to its end, and the process never ends under a running worker.
 void stopWorkerThread()
 {
-    workerThread->requestInterruption();
     workerThread->quit();
     workerThread->wait();
 }
