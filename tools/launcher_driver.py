@@ -322,9 +322,14 @@ class Launcher:
         self.x11.screenshot("running-step-integrity-check")
         self.wait_output(RESULT_LINE, timeout + 30)
         self.x11.screenshot("extracted")
-        self.wait_output(COMPLETE_LINE, 5)
-        time.sleep(3.6)  # the launcher's own pause before "Play"
+        self.wait_ready_to_play()
         self.x11.screenshot("play")
+
+    def wait_ready_to_play(self, timeout=60):
+        """After a successful extraction: c.ini is written, then the launcher pauses 3 s before "Play"."""
+        self.wait_output(COMPLETE_LINE, timeout)
+        wait_until(lambda: os.path.exists(os.path.join(self.install_dir, "c.ini")), timeout, "c.ini")
+        time.sleep(3.5)
 
     def raise_update_dialog(self, main):
         """Makes the launcher the active application by clicking its main window, as a user switching
