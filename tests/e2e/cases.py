@@ -379,10 +379,10 @@ def large_package(case):
     samples = watch_bars(case, launcher, main, timeout=900)
     for step in ("download", "extract"):
         steps = [fill[1] for phase, *fill in samples if phase == step]
-        check(steps == sorted(steps), f"the step bar went backwards while {step}ing: {steps}")
+        check(only_forward(steps), f"the step bar went backwards while {step}ing: {steps}")
         check(len(set(steps)) >= 3, f"the step bar hardly moved while {step}ing: {steps}")
     overall = [fill[0] for _, *fill in samples]
-    check(overall == sorted(overall), f"the overall bar went backwards: {overall}")
+    check(only_forward(overall), f"the overall bar went backwards: {overall}")
     peak = memory_kib(launcher.pid, "VmHWM")
     log(f"peak RSS {peak} KiB, {(peak - idle) / 1024:.1f} MiB above idle")
     check(launcher.lines(RESULT_LINE) == ["0"], f"extraction results {launcher.lines(RESULT_LINE)}")
@@ -406,6 +406,12 @@ def large_package(case):
     check(case.read("c.ini") == GAME.encode(), "c.ini not written")
     case.x11.screenshot("play")
     case.close(launcher, main)
+
+
+def only_forward(widths):
+    """Bar fills read from pixels never shrink; a pixel or two of the chunk's rounded end may come and go
+    as it is drawn at the end of the bar."""
+    return all(width >= max(widths[:i]) - 2 for i, width in enumerate(widths) if i)
 
 
 def watch_bars(case, launcher, main, timeout):
