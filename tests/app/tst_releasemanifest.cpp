@@ -5,7 +5,7 @@
 #include "app/ReleaseManifest.h"
 #include "app/TransferWatchdog.h"
 #include "dialogs/LauncherUpdate.h"
-#include "tests/pipeline/DebugLog.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -70,6 +70,7 @@ private:
     QPushButton *button() { return m_window->ui->pushButton; }
 
     MessageBoxWatcher m_messageBoxes;
+    DebugLogCapture m_log;
     FakeHttpServer m_server;
     std::unique_ptr<MainWindow> m_window;
 };
@@ -77,7 +78,7 @@ private:
 void ReleaseManifestTest::initTestCase()
 {
     TransferWatchdog::setInactivityLimitForTesting(1000);
-    DebugLog::startRecording();
+    m_log.install();
     m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;00");
 }
 
@@ -92,7 +93,7 @@ void ReleaseManifestTest::init()
     g_installedSizeGb.clear();
     g_packageHash.clear();
     m_messageBoxes.clear();
-    DebugLog::lines().clear();
+    m_log.clear();
 }
 
 void ReleaseManifestTest::check(const QByteArray &manifest)
@@ -142,8 +143,8 @@ void ReleaseManifestTest::labelsAndEnablesButton()
     QVERIFY(m_messageBoxes.seen().isEmpty());
     QVERIFY(button()->isEnabled());
     QCOMPARE(button()->text(), label);
-    QCOMPARE(DebugLog::lines().contains(QStringLiteral("New Game Version Found")), newGameLine);
-    QVERIFY(!DebugLog::lines().contains(QStringLiteral("New Launcher Version Found")));
+    QCOMPARE(m_log.lines().contains(QStringLiteral("New Game Version Found")), newGameLine);
+    QVERIFY(!m_log.lines().contains(QStringLiteral("New Launcher Version Found")));
     const QList<QByteArray> fields = manifest.split(';');
     QCOMPARE(g_latestVersion, QString::fromUtf8(fields.at(1)));
     QCOMPARE(g_packageSizeGb, QStringLiteral("1.5"));
@@ -214,7 +215,7 @@ void ReleaseManifestTest::newerLauncherShowsChangeLog()
     QCOMPARE(update->ui->textBrowser->toPlainText(), QStringLiteral("Faster downloads.\nFixes."));
     QVERIFY(!button()->isEnabled());
     QCOMPARE(button()->text(), label);
-    QCOMPARE(DebugLog::lines().contains(QStringLiteral("New Launcher Version Found")), true);
+    QCOMPARE(m_log.lines().contains(QStringLiteral("New Launcher Version Found")), true);
     QCOMPARE(g_latestVersion, QStringLiteral("13"));
     QVERIFY(m_messageBoxes.seen().isEmpty());
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/archive/DebugLogCapture.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/archive/WorkerSignalRecorder.h"
 
 #include <QStringList>

@@ -5,7 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/TransferWatchdog.h"
 #include "pipeline/GameDownloader.h"
-#include "tests/pipeline/DebugLog.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
@@ -103,6 +103,7 @@ private:
     Ui::MainWindow &ui() { return *m_window->ui; }
 
     MessageBoxWatcher m_messageBoxes;
+    DebugLogCapture m_log;
     FakeHttpServer m_server;
     std::unique_ptr<MainWindow> m_window;
 };
@@ -110,7 +111,7 @@ private:
 void GameDownloaderTest::initTestCase()
 {
     TransferWatchdog::setInactivityLimitForTesting(1000);
-    DebugLog::startRecording();
+    m_log.install();
     LauncherUnderTest::clearInstallTree();
     m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5("x").toLatin1());
     m_window->show();
@@ -371,7 +372,7 @@ void GameDownloaderTest::retryAfterDamagedPackageIsServedOnce()
 
     // The second attempt in the same process: its own pipeline alone hears the worker, once.
     m_messageBoxes.clear();
-    DebugLog::lines().clear();
+    m_log.clear();
     const QByteArray package = ZipPackage::make(game);
     m_server.setRoute(kPackagePath, FakeHttpServer::complete(package));
     g_packageHash = md5(package);
@@ -381,8 +382,8 @@ void GameDownloaderTest::retryAfterDamagedPackageIsServedOnce()
     waitUntilInstalled();
 
     verifyInstalled(game);
-    QCOMPARE(DebugLog::lines().filter(QStringLiteral("Operation_Result:")).size(), 1);
-    QCOMPARE(DebugLog::lines().filter(QStringLiteral("extract complete.")).size(), 1);
+    QCOMPARE(m_log.lines().filter(QStringLiteral("Operation_Result:")).size(), 1);
+    QCOMPARE(m_log.lines().filter(QStringLiteral("extract complete.")).size(), 1);
     // Nothing of either attempt stays running: no worker thread per attempt, no network thread.
     QTRY_COMPARE(threadCount(), threadsAfterFirstRun);
 }

@@ -1,4 +1,4 @@
-#include "tests/archive/DebugLogCapture.h"
+#include "tests/support/DebugLogCapture.h"
 
 #include <QMutex>
 #include <QMutexLocker>
