@@ -5,9 +5,9 @@
 #include "app/ReleaseManifest.h"
 #include "app/TransferWatchdog.h"
 #include "dialogs/LauncherUpdate.h"
-#include "tests/support/DebugLogCapture.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QApplication>

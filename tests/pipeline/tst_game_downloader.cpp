@@ -5,12 +5,12 @@
 #include "app/MainWindow.h"
 #include "app/TransferWatchdog.h"
 #include "pipeline/GameDownloader.h"
-#include "tests/support/DebugLogCapture.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
 #include "tests/pipeline/ReleaseServer.h"
 #include "tests/pipeline/ZipPackage.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QCryptographicHash>
