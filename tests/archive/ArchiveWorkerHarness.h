@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/support/DebugLogCapture.h"
 #include "tests/archive/WorkerSignalRecorder.h"
+#include "tests/support/DebugLogCapture.h"
 
 #include <QStringList>
 

@@ -12,7 +12,8 @@ QtMessageHandler previousHandler = nullptr;
 
 bool isBrokenConnection(const QString &message)
 {
-    return message.contains(QLatin1String("No such signal")) || message.contains(QLatin1String("No such slot")) ||
+    return message.contains(QLatin1String("No such signal")) ||
+           message.contains(QLatin1String("No such slot")) ||
            message.contains(QLatin1String("QMetaObject::connectSlotsByName: No matching signal")) ||
            (message.startsWith(QLatin1String("QObject::connect")) &&
             message.contains(QLatin1String("invalid null parameter")));
