@@ -157,8 +157,15 @@ public slots:
         loop.quit();
     }
     void onFileSize(const quint64 filesize) { total = filesize; }
-    void onCompleteValue(const quint64 completeValue) { completed = completeValue; }
+    void onCompleteValue(const quint64 completeValue)
+    {
+        completed = completeValue;
+        ++reports;
+    }
     void onFileName(QString) {}
+
+public:
+    quint64 reports = 0;
 };
 
 int main(int argc, char **argv)
@@ -252,8 +259,12 @@ int main(int argc, char **argv)
             const double seconds = timer.nsecsElapsed() / 1e9;
             const double cpu = cpuSeconds(who) - cpuBefore;
             ok = ok && summarize(out) == expected;
-            std::printf("round %d  %-6s %7.2f s wall %7.2f s cpu  %s\n", round + 1,
+            std::printf("round %d  %-6s %7.2f s wall %7.2f s cpu  %s", round + 1,
                         sevenZipTurn ? "7zz x" : "Q7Zip", seconds, cpu, ok ? "complete" : "INCOMPLETE");
+            if (!sevenZipTurn)
+                std::printf("  (%llu progress reports)", static_cast<unsigned long long>(watcher.reports));
+            std::printf("\n");
+            watcher.reports = 0;
             allComplete = allComplete && ok;
             double &best = sevenZipTurn ? best7zz : bestWorker;
             best = std::min(best, seconds);
