@@ -50,14 +50,20 @@ def wait_until(predicate, timeout, what):
 
 
 class Xvfb:
-    """A private X server; the display number is whatever Xvfb finds free."""
+    """A private X server; the display number is whatever Xvfb finds free. It never resets: a launcher
+    that hands over to the next one may be its last client for a moment, and a reset then refuses the
+    next launcher's connection."""
 
-    def __init__(self):
+    def __init__(self, log_path=None):
+        """log_path keeps the server's own messages (for a case that loses its display)."""
         read_end, write_end = os.pipe()
+        stderr = open(log_path, "wb") if log_path else subprocess.DEVNULL
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
-             "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stderr=stderr)
         os.close(write_end)
+        if log_path:
+            stderr.close()
         number = b""
         while not number.endswith(b"\n"):
             chunk = os.read(read_end, 16)
@@ -135,7 +141,11 @@ class X11:
     def click(self, wid, x, y):
         """Clicks at (x, y) inside the window."""
         left, top, _, _ = self.geometry(wid)
-        self.xdotool("mousemove", "--sync", left + x, top + y)
+        target = (left + x, top + y)
+        # "mousemove --sync" waits for a motion that never comes when the pointer is already there.
+        here = dict(item.split(":", 1) for item in self.xdotool("getmouselocation").split())
+        if (int(here["x"]), int(here["y"])) != target:
+            self.xdotool("mousemove", "--sync", *target)
         self.xdotool("click", 1)
 
     def key(self, wid, key):

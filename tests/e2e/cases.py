@@ -48,7 +48,7 @@ class Case:
         for path in (self.work, self.args.artifacts):
             os.makedirs(path)
         os.chmod(self.work, 0o755)
-        self.xvfb = Xvfb()
+        self.xvfb = Xvfb(os.path.join(self.args.artifacts, "xvfb.log"))
         self.x11 = X11(self.xvfb.display, self.args.artifacts)
         log(f"X server {self.xvfb.display}, artifacts in {self.args.artifacts}")
         return self
