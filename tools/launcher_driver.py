@@ -177,6 +177,30 @@ class X11:
         return path
 
 
+def colour_rows(width, height, data, colour):
+    """{y: x positions of the colour} for the rows of the window's lower half that hold it at all."""
+    rows = {}
+    for y in range(height // 2, height):
+        row = data[y * width * 3:(y + 1) * width * 3]
+        xs = [m.start() // 3 for m in re.finditer(re.escape(colour), row) if m.start() % 3 == 0]
+        if xs:
+            rows[y] = xs
+    return rows
+
+
+def row_bands(rows):
+    """The row numbers grouped into runs of consecutive rows."""
+    bands, band = [], []
+    for y in sorted(rows):
+        if band and y != band[-1] + 1:
+            bands.append(band)
+            band = []
+        band.append(y)
+    if band:
+        bands.append(band)
+    return bands
+
+
 def send_delete_window(display, wid):
     class ClientMessage(ctypes.Structure):
         _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
@@ -260,21 +284,8 @@ class Launcher:
     def main_button(self, wid):
         """Centre of the main button: the tallest band of rows in the lower half of the window holding a
         long run of the button's colour (the progress bars share the colour but are much thinner)."""
-        width, height, data = self.x11.pixels(wid)
-        rows = {}
-        for y in range(height // 2, height):
-            row = data[y * width * 3:(y + 1) * width * 3]
-            xs = [m.start() // 3 for m in re.finditer(re.escape(MAIN_BUTTON_COLOUR), row) if m.start() % 3 == 0]
-            if len(xs) >= 100:
-                rows[y] = xs
-        bands, band = [], []
-        for y in sorted(rows):
-            if band and y != band[-1] + 1:
-                bands.append(band)
-                band = []
-            band.append(y)
-        if band:
-            bands.append(band)
+        rows = {y: xs for y, xs in colour_rows(*self.x11.pixels(wid), MAIN_BUTTON_COLOUR).items() if len(xs) >= 100}
+        bands = row_bands(rows)
         if not bands or len(max(bands, key=len)) < 40:
             raise Failure("main button not found in the window")
         band = max(bands, key=len)
@@ -288,24 +299,11 @@ class Launcher:
     def bar_fill(self, wid):
         """How many pixels of each progress bar are filled, (overall, step), read from the window: the
         bars' chunks are the only areas of their colour. None while fewer than two bars show a chunk."""
-        width, height, data = self.x11.pixels(wid)
-        rows = {}
-        for y in range(height // 2, height):
-            row = data[y * width * 3:(y + 1) * width * 3]
-            count = sum(1 for m in re.finditer(re.escape(BAR_CHUNK_COLOUR), row) if m.start() % 3 == 0)
-            if count:
-                rows[y] = count
-        bands, band = [], []
-        for y in sorted(rows):
-            if band and y != band[-1] + 1:
-                bands.append(band)
-                band = []
-            band.append(y)
-        if band:
-            bands.append(band)
+        rows = colour_rows(*self.x11.pixels(wid), BAR_CHUNK_COLOUR)
+        bands = row_bands(rows)
         if len(bands) != 2:
             return None
-        return tuple(rows[b[len(b) // 2]] for b in bands)
+        return tuple(len(rows[b[len(b) // 2]]) for b in bands)
 
     def press_main_button(self, wid):
         x, y = self.main_button(wid)
