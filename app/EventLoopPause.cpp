@@ -3,9 +3,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void pauseProcessingEvents(int milliseconds)
+bool pauseProcessingEvents(int milliseconds)
 {
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, SLOT(quit()));
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, SIGNAL(timeout()), &loop, SLOT(quit()));
+    timer.start(milliseconds);
     loop.exec();
+    // Only the application's exit ends the loop while the timer still runs.
+    return !timer.isActive();
 }

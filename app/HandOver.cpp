@@ -9,7 +9,8 @@
 
 void handOverToInstalledLauncher(const QString &updateDir)
 {
-    pauseProcessingEvents(2000);
+    // No window, so nothing quits these pauses early.
+    (void)pauseProcessingEvents(2000);
 
     const QString installDir = updateDir + QLatin1String("/../..");
     const QString installedLauncher = installDir + QLatin1String("/VelmoraGameLauncher.exe");
@@ -27,6 +28,6 @@ void handOverToInstalledLauncher(const QString &updateDir)
         QFile::rename(entry.absoluteFilePath(), target);
     }
 
-    pauseProcessingEvents(1000);
+    (void)pauseProcessingEvents(1000);
     startQuotedDetached(installedLauncher);
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 bool isGameInstalled(const QString &appDir)
 {
@@ -20,4 +21,15 @@ std::optional<QString> readInstalledVersion(const QString &appDir)
     if (nul >= 0)
         bytes.truncate(nul);
     return QString::fromUtf8(bytes);
+}
+
+QString writeInstalledVersion(const QString &appDir, const QString &version)
+{
+    // Written aside and renamed into place: a full disk leaves the old record, never a cut one. No hidden
+    // attribute outside Windows; the name and content stay as they are.
+    QSaveFile file(appDir + QLatin1String("/c.ini"));
+    const QByteArray bytes = version.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return QString();
 }

@@ -11,6 +11,7 @@
 #include "app/WindowSize.h"
 #include "dialogs/DownloadInfo.h"
 #include "pipeline/GameDownloader.h"
+#include "pipeline/InstallLock.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,10 +77,14 @@ MainWindow::~MainWindow()
 
 void MainWindow::startGameDownload()
 {
+    auto *downloader = new GameDownloader(nullptr);
+    // Another launcher may be installing here right now: its GameDir is not ours to wipe.
+    if (!takeInstallLock(downloader))
+        return;
     QDir gameDir(QCoreApplication::applicationDirPath() + QLatin1String("/GameDir/"));
     if (gameDir.exists())
         gameDir.removeRecursively();
-    (new GameDownloader(nullptr))->startDownload();
+    downloader->startDownload();
 }
 
 void MainWindow::on_pushButton_clicked(bool)

@@ -1,5 +1,6 @@
 #include "dialogs/LauncherUpdate.h"
 
+#include "pipeline/InstallLock.h"
 #include "pipeline/LauncherDownloader.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,9 @@ void LauncherUpdate::on_Cancel_clicked(bool)
 
 void LauncherUpdate::on_Update_clicked(bool)
 {
-    (new LauncherDownloader(nullptr))->startDownload();
+    auto *downloader = new LauncherDownloader(nullptr);
+    if (takeInstallLock(downloader))
+        downloader->startDownload();
     // Before closing: closing emits finished(), and OnFinish must see the update as started.
     g_launcherUpdateStarted = true;
     g_launcherUpdateWindow->close();

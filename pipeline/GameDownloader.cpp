@@ -4,12 +4,15 @@
 #include "app/Endpoints.h"
 #include "app/EventLoopPause.h"
 #include "app/FileChecksum.h"
+#include "app/InstallState.h"
 #include "app/MainWindow.h"
 #include "pipeline/AppPath.h"
 #include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PackageTransfer.h"
 #include "pipeline/PipelineWindow.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -94,15 +97,19 @@ void GameDownloader::Operation_Result(Q7Zip::Operation operation, const QString 
     if (!ExtractionHandOff::finish(this, operation, archive_filename, result, QStringLiteral("Preparing...")))
         return;
 
-    // The installed-version file: the version text alone, UTF-8, no line end. Hidden on Windows; other
-    // platforms have no such attribute and keep its name and content as they are.
-    QFile versionFile(appPath("/c.ini"));
-    versionFile.open(QIODevice::WriteOnly);
-    versionFile.write(g_latestVersion.toUtf8());
-    versionFile.close();
+    // Only a recorded version makes the installation count: without it the next start would find the
+    // game files but offer the whole download again, with no word why.
+    const QString failure = writeInstalledVersion(QCoreApplication::applicationDirPath(), g_latestVersion);
+    if (!failure.isEmpty()) {
+        qDebug() << "c.ini:" << failure;
+        PipelineWindow::reportFailure(QStringLiteral("Failed to save the installed version!\n") + failure);
+        PipelineWindow::resetToIdle();
+        return;
+    }
     g_installedVersion = g_latestVersion;
 
-    pauseProcessingEvents(kAfterInstallMs);
+    if (!pauseProcessingEvents(kAfterInstallMs))
+        return;
     Ui::MainWindow &ui = *g_mainWindow->ui;
     ui.pushButton->setText(QStringLiteral("Play"));
     ui.pushButton->setEnabled(true);

@@ -8,6 +8,7 @@
 #include "pipeline/PackageTransfer.h"
 #include "pipeline/PipelineWindow.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QNetworkAccessManager>
 
@@ -31,8 +32,10 @@ void LauncherDownloader::startDownload()
     PipelineWindow::showPreparing();
     const QString url = Endpoints::raw() + QLatin1String("main/launcher/OSRELWIN/Launcher.zip");
 
-    // One level each; an existing directory, and what an earlier update left in it, stays.
+    // Emptied first: the hand-over moves everything found there over the installation, and files an
+    // earlier attempt left behind are no part of this release.
     QDir().mkdir(appPath("/TEMP/"));
+    QDir(appPath("/TEMP/LauncherUpdate/")).removeRecursively();
     QDir().mkdir(appPath("/TEMP/LauncherUpdate/"));
 
     PackageTransfer::begin(this, url, appPath("/TEMP/launcher_package.zip"), manager, reply, file);
@@ -84,9 +87,17 @@ void LauncherDownloader::Operation_Result(Q7Zip::Operation operation, const QStr
     if (!ExtractionHandOff::finish(this, operation, archive_filename, result,
                                    QStringLiteral("Preparing For Launcher Update...")))
         return;
-    pauseProcessingEvents(kBeforeStartMs);
-    // Whether or not the new launcher starts, this one has done its part and ends.
-    startQuotedDetached(appPath("/TEMP/LauncherUpdate/VelmoraGameLauncher.exe"));
-    pauseProcessingEvents(kBeforeQuitMs);
+    // A window closed meanwhile ends the launcher without starting another.
+    if (!pauseProcessingEvents(kBeforeStartMs))
+        return;
+    const QString newLauncher = appPath("/TEMP/LauncherUpdate/VelmoraGameLauncher.exe");
+    if (!startQuotedDetached(newLauncher)) {
+        // Ending here would only bring the same update back at the next start, with no word why.
+        qDebug() << "Failed to start" << newLauncher;
+        PipelineWindow::reportFailure(QStringLiteral("Failed to start the new launcher!\n") + newLauncher);
+        PipelineWindow::resetToIdle();
+        return;
+    }
+    (void)pauseProcessingEvents(kBeforeQuitMs);
     QCoreApplication::exit(0);
 }

@@ -5,6 +5,7 @@
 #include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PipelineWindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -48,6 +49,19 @@ QNetworkReply *get(QObject *pipeline, QNetworkAccessManager *manager, const QUrl
     return reply;
 }
 
+// The application is quitting: the transfer stops at once, and since no one is left to hear of it,
+// nothing of the pipeline answers its end.
+void abortOnQuit(QNetworkAccessManager *manager)
+{
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, manager, [manager] {
+        manager->disconnect();
+        for (QNetworkReply *reply : manager->findChildren<QNetworkReply *>()) {
+            reply->disconnect();
+            reply->abort();
+        }
+    });
+}
+
 void closeIfOpen(QFile *file)
 {
     if (file && file->isOpen())
@@ -71,6 +85,7 @@ void PackageTransfer::begin(QObject *pipeline, const QString &url, const QString
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     manager = new QNetworkAccessManager(pipeline);
     QObject::connect(manager, SIGNAL(finished(QNetworkReply *)), pipeline, SLOT(onFinished(QNetworkReply *)));
+    abortOnQuit(manager);
     reply = get(pipeline, manager, QUrl(url, QUrl::TolerantMode));
     file = new QFile(packagePath);
     file->open(QIODevice::WriteOnly);
@@ -131,6 +146,7 @@ PackageTransfer::Outcome PackageTransfer::finish(QObject *pipeline, QNetworkRepl
     qDebug() << "file is downloaded successfully.";
     closeIfOpen(file);
     PipelineWindow::showIntegrityCheck();
-    pauseProcessingEvents(kBeforeCheckMs);
+    if (!pauseProcessingEvents(kBeforeCheckMs))
+        return Outcome::Stopped;
     return Outcome::Downloaded;
 }

@@ -36,6 +36,7 @@ enum class Outcome {
     Downloaded, // the package is complete: file closed, the check step shown, the fixed pause taken
     Redirected, // reply is now the next hop's
     Failed,     // reported to the user; the window is idle again
+    Stopped,    // the application is quitting: the run ends without a word
 };
 
 // The manager reports the pipeline's current reply finished.

@@ -48,7 +48,7 @@ private slots:
 
     void damagedPackageLeavesLauncherRunning();
     void updateStartsNewLauncherAndEnds();
-    void missingExecutableStillEnds();
+    void missingExecutableIsReported();
 
 public slots:
     void giveUp() { QCoreApplication::exit(kStillRunning); }
@@ -118,7 +118,7 @@ void LauncherDownloaderTest::damagedPackageLeavesLauncherRunning()
 
 void LauncherDownloaderTest::updateStartsNewLauncherAndEnds()
 {
-    // What an earlier update left behind stays; the extraction writes over the rest.
+    // What an earlier attempt left behind goes before the extraction: the hand-over would move it.
     QDir().mkpath(updateDir(""));
     QFile leftover(updateDir("leftover.dat"));
     QVERIFY(leftover.open(QIODevice::WriteOnly));
@@ -139,7 +139,7 @@ void LauncherDownloaderTest::updateStartsNewLauncherAndEnds()
     QCOMPARE(ui().label->text(), QStringLiteral("Preparing For Launcher Update..."));
     QVERIFY(ui().progressBar_2->isHidden());
     QCOMPARE(read(updateDir("library.bin")), library);
-    QVERIFY(QFile::exists(updateDir("leftover.dat")));
+    QVERIFY(!QFile::exists(updateDir("leftover.dat")));
     QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/launcher_package.zip")));
     QTRY_COMPARE(read(updateDir("started.txt")), QByteArray("started\n"));
     // The game side is untouched: no installed-version file, no "Play".
@@ -147,17 +147,18 @@ void LauncherDownloaderTest::updateStartsNewLauncherAndEnds()
     QVERIFY(!ui().pushButton->isEnabled());
 }
 
-void LauncherDownloaderTest::missingExecutableStillEnds()
+void LauncherDownloaderTest::missingExecutableIsReported()
 {
     m_server.setRoute(kPackagePath, FakeHttpServer::complete(ZipPackage::make(
                                         {{QStringLiteral("library.bin"), QByteArray(1000, 'L')}})));
 
     startPipeline();
-    QCOMPARE(runApplication(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), 20000);
 
-    QVERIFY(m_messageBoxes.seen().isEmpty());
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    QVERIFY(m_messageBoxes.seen().first().text.contains(QStringLiteral("Failed to start the new launcher!\n") +
+                                                         updateDir("VelmoraGameLauncher.exe")));
     QVERIFY(QFile::exists(updateDir("library.bin")));
-    QVERIFY(!QFile::exists(updateDir("started.txt")));
 }
 
 QTEST_MAIN(LauncherDownloaderTest)
