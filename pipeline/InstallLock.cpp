@@ -4,6 +4,7 @@
 #include "pipeline/PipelineWindow.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QLockFile>
 #include <QObject>
 
@@ -35,6 +36,8 @@ bool takeInstallLock(QObject *run)
     auto *lock = new RunLock(run);
     if (lock->tryLock())
         return true;
+    qDebug() << (lock->heldElsewhere() ? "Another launcher is installing in this folder" : "Cannot lock")
+             << appPath("/install.lock");
     PipelineWindow::reportFailure(
         lock->heldElsewhere()
             ? QStringLiteral("Another launcher is installing in this folder!\nPlease try again later.")

@@ -10,6 +10,7 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -74,8 +75,8 @@ class Case:
     def fresh_install(self, with_engine=True):
         install_launcher(self.args.launcher, self.install, with_engine)
 
-    def start(self, wrapper=()):
-        launcher = Launcher(self.x11, self.install, os.path.join(self.args.artifacts, "launcher.log"), wrapper)
+    def start(self, wrapper=(), name="launcher"):
+        launcher = Launcher(self.x11, self.install, os.path.join(self.args.artifacts, name + ".log"), wrapper)
         self.launchers.append(launcher)
         return launcher
 
@@ -356,6 +357,107 @@ def update_declined(case):
         check(not case.exists("TEMP"), f"{way}: the self-update started")
 
 
+def write_failures(case):
+    """A package that cannot be written (disk full) is a download failure with the system's reason and
+    leaves no partial file; a c.ini that cannot be written is reported and the button keeps offering the
+    download instead of "Play"."""
+    case.make_release()
+    case.fresh_install()
+    os.makedirs(os.path.join(case.install, "TEMP"))
+    os.symlink("/dev/full", os.path.join(case.install, "TEMP", "package.zip"))
+    launcher = case.start()
+    main = launcher.main_window()
+    launcher.download(main, shoot=False)
+    launcher.answer_message_box("Launcher", timeout=30)
+    check(launcher.lines(r"No space left on device"), "the download failure did not name the full disk")
+    check(not case.exists("TEMP/package.zip"), "the partial package stayed in TEMP")
+    check(not launcher.lines(DOWNLOADED_LINE), "a package that could not be written was checked")
+
+    os.makedirs(os.path.join(case.install, "c.ini"))
+    launcher.download(main, shoot=False)
+    launcher.wait_output(COMPLETE_LINE, 60)
+    launcher.answer_message_box("Launcher", timeout=30)
+    check(launcher.lines(r"^c\.ini: .+"), "the c.ini failure did not reach the debug log")
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    # Not "Play": the button offers the download again.
+    launcher.open_download_dialog(main)
+    case.x11.key(case.x11.wait_window(DOWNLOAD_TITLE, pid=launcher.pid), "Escape")
+    case.x11.wait_no_window(DOWNLOAD_TITLE)
+    check(not os.path.exists(os.path.join(case.install, "game-ran.marker")), "the game was started")
+    case.close(launcher, main)
+
+
+def concurrent_launchers(case):
+    """While one launcher installs, a second one in the same installation leaves GameDir alone and says
+    why. Closing the first one's window during the extraction ends it at once without recording the
+    install; the second one then installs the whole package."""
+    try:
+        case.make_release("--large-gib", "1.5")
+    except subprocess.CalledProcessError as error:
+        if error.returncode == SKIP:
+            print("SKIPPED: not enough free disk for the package (see the message above)")
+            sys.exit(SKIP)
+        raise
+    case.fresh_install()
+    first = case.start(name="first")
+    first_main = first.main_window()
+    second = case.start(name="second")
+    second_main = second.main_window()
+    first.download(first_main, shoot=False)
+    first.wait_output(PROGRESS_LINE, 30)
+
+    second.download(second_main, shoot=False)
+    second.answer_message_box("Launcher", timeout=30)
+    check(second.lines(r"^Another launcher is installing in this folder "), "the second launcher did not say why")
+    check(not second.lines(PROGRESS_LINE), "the second launcher downloaded")
+
+    first.wait_output(DOWNLOADED_LINE, 120)
+    wait_until(lambda: values_after_download(first), 60, "the extraction to report progress")
+    # Held still while the window is closed, so the close lands early in the extraction on any machine.
+    os.kill(first.pid, signal.SIGSTOP)
+    case.x11.close_window(first_main)
+    os.kill(first.pid, signal.SIGCONT)
+    status = first.wait_exit(20)
+    check(status == 0, f"the first launcher exited with {status}")
+    check(not first.lines(COMPLETE_LINE), "the extraction ran to its end after the window closed")
+    check(not case.exists("c.ini"), "an interrupted installation was recorded")
+    big = os.path.join("GameDir", "data", "large.pak")
+    check(not case.exists(big) or os.path.getsize(os.path.join(case.install, big)) <
+          os.path.getsize(os.path.join(case.release, big)), "the large file was written whole")
+
+    second.download(second_main, shoot=False)
+    second.install_and_watch(timeout=120)
+    assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
+    check(case.read("c.ini") == GAME.encode(), "c.ini not written by the second launcher")
+    case.close(second, second_main)
+
+
+def self_update_fails(case):
+    """A new launcher that cannot be started is reported and leaves this one running; files an earlier
+    attempt left in TEMP/LauncherUpdate are gone before the new package is unpacked."""
+    not_executable = os.path.join(case.work, "not-a-launcher")
+    with open(not_executable, "w") as f:
+        f.write("not a program\n")
+    os.chmod(not_executable, 0o644)
+    case.make_release("--launcher-version", "4", "--launcher-package", not_executable)
+    case.fresh_install()
+    stale = os.path.join(case.install, "TEMP", "LauncherUpdate", "stale.dat")
+    os.makedirs(os.path.dirname(stale))
+    open(stale, "w").close()
+    launcher = case.start()
+    case.x11.wait_window(UPDATE_TITLE, pid=launcher.pid)
+    main = launcher.main_window()
+    dialog = launcher.raise_update_dialog(main)
+    case.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
+    launcher.wait_output(COMPLETE_LINE, 30)
+    launcher.answer_message_box("Launcher", timeout=30)
+    check(launcher.lines(r"^Failed to start .*VelmoraGameLauncher\.exe"), "the failed start was not logged")
+    check(launcher.process.poll() is None, "the launcher ended after its update failed to start")
+    check(not os.path.exists(stale), "a file of an earlier attempt stayed in TEMP/LauncherUpdate")
+    check(case.exists("TEMP/LauncherUpdate/VelmoraGameLauncher.exe"), "the launcher package was not unpacked")
+    case.close(launcher, main)
+
+
 def large_package(case):
     """A package of more than 4.5 GiB installs with both bars moving forward to the end, and memory
     stays within 32 MiB of the idle footprint."""
@@ -458,7 +560,8 @@ def values_after_download(launcher):
 
 
 CASES = {f.__name__: f for f in (first_install, update, current, bad_hash, damaged_package, engine_missing,
-                                 self_update, update_declined, large_package)}
+                                 self_update, update_declined, large_package, write_failures,
+                                 concurrent_launchers, self_update_fails)}
 
 
 def main():
@@ -482,7 +585,7 @@ def main():
         traceback.print_exc()
         return 1
     finally:
-        if args.case == "large_package":
+        if args.case in ("large_package", "concurrent_launchers"):
             shutil.rmtree(args.work, ignore_errors=True)  # gigabytes
             shutil.rmtree(case.release, ignore_errors=True)
     log(f"PASSED: {args.case}")
