@@ -403,6 +403,10 @@ def concurrent_launchers(case):
     first_main = first.main_window()
     second = case.start(name="second")
     second_main = second.main_window()
+    # Side by side as far as the screen allows: each main button stays uncovered.
+    case.x11.xdotool("windowmove", first_main, 0, 0)
+    case.x11.xdotool("windowmove", second_main, 576, 324)
+    time.sleep(0.5)
     first.download(first_main, shoot=False)
     first.wait_output(PROGRESS_LINE, 30)
 
