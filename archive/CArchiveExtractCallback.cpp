@@ -52,8 +52,10 @@ const char *operationResultText(Int32 operationResult)
 
 } // namespace
 
-void CArchiveExtractCallback::Init(IInArchive *newArchive, const WideString &directory)
+void CArchiveExtractCallback::Init(IInArchive *newArchive, const WideString &directory,
+                                   const std::atomic<bool> *stop)
 {
+    stopFlag = stop;
     archive.reset(newArchive);
     // The engine does not check item indices itself; GetStream compares them with this count.
     if (!archive || archive->GetNumberOfItems(&itemCount) != S_OK)
@@ -72,6 +74,8 @@ HRESULT CArchiveExtractCallback::QueryInterface(const GUID &iid, void **object)
 
 HRESULT CArchiveExtractCallback::SetTotal(UInt64 total)
 {
+    if (stopRequested())
+        return E_ABORT;
     totalSize = total;
     emit Q7Zip::getInstance()->extract_filesize_signal(totalSize);
     return S_OK;
@@ -79,6 +83,8 @@ HRESULT CArchiveExtractCallback::SetTotal(UInt64 total)
 
 HRESULT CArchiveExtractCallback::SetCompleted(const UInt64 *completeValue)
 {
+    if (stopRequested())
+        return E_ABORT;
     if (completeValue)
         emit Q7Zip::getInstance()->extract_completeValue_signal(*completeValue);
     return S_OK;
@@ -92,6 +98,9 @@ HRESULT CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStream **
 HRESULT CArchiveExtractCallback::getStream(UInt32 index, ISequentialOutStream **stream, Int32 askExtractMode)
 {
     *stream = nullptr;
+    // A file still open here is unfinished; discardUnfinishedItem removes it after the stop.
+    if (stopRequested())
+        return E_ABORT;
     outStream.reset();
     outFile = nullptr;
     if (index >= itemCount)
@@ -124,23 +133,39 @@ HRESULT CArchiveExtractCallback::getStream(UInt32 index, ISequentialOutStream **
         return E_ABORT;
     }
 
-    const int separator = LastSeparator(itemPath);
-    if (separator >= 0)
-        CreateDirectoryChain(outputDir + itemPath.left(static_cast<UInt32>(separator)));
     diskPath = outputDir + itemPath;
-
-    if (itemIsDir) {
-        CreateDirectoryChain(diskPath);
+    if (!createItemDirectory())
+        return E_ABORT;
+    if (itemIsDir)
         return S_OK;
-    }
 
     CFoundEntry existing;
     if (FindEntry(diskPath, existing) && !ForceDeleteFile(diskPath)) {
+        const std::string reason = LastErrorText();
         LogError("Can not delete output file");
         LogPathLine(diskPath);
+        LogReasonLine(reason);
         return E_ABORT;
     }
     return openOutputFile(stream);
+}
+
+bool CArchiveExtractCallback::createItemDirectory()
+{
+    const int separator = LastSeparator(itemPath);
+    const WideString directory = itemIsDir ? itemPath : itemPath.left(separator < 0 ? 0 : UInt32(separator));
+    if (directory.isEmpty() || directory == madeDirectory)
+        return true;
+    if (CreateDirectoryChainBeneath(outputDir, directory)) {
+        madeDirectory = directory;
+        return true;
+    }
+    // A file item whose directory cannot be made is a file that cannot be opened.
+    const std::string reason = LastErrorText();
+    LogError(itemIsDir ? "Can not create output directory" : "Can not open output file");
+    LogPathLine(diskPath);
+    LogReasonLine(reason);
+    return false;
 }
 
 HRESULT CArchiveExtractCallback::readItemProperties(UInt32 index)
@@ -207,10 +232,13 @@ HRESULT CArchiveExtractCallback::openOutputFile(ISequentialOutStream **stream)
     ComPtr<COutFileStream> file(new COutFileStream);
     file->resetProcessedSize();
     if (!file->OpenForWrite(diskPath, CDiskFile::Disposition::CreateAlways)) {
+        const std::string reason = LastErrorText();
         LogError("Can not open output file");
         LogPathLine(diskPath);
+        LogReasonLine(reason);
         return E_ABORT;
     }
+    file->stopWritesWhen(stopFlag);
     // The engine releases the stream it is handed before SetOperationResult; this reference keeps the file
     // open until SetOperationResult has put the time on it and closed it.
     outFile = file.get();
@@ -273,6 +301,27 @@ HRESULT CArchiveExtractCallback::finishItem(Int32 operationResult)
         ApplyFileAttributes(diskPath, itemAttrib);
     qDebug() << "";
     return S_OK;
+}
+
+void CArchiveExtractCallback::discardUnfinishedItem()
+{
+    if (!outStream)
+        return;
+    const std::string failure = outFile->writeFailure();
+    if (!failure.empty()) {
+        LogError("Can not write output file");
+        LogPathLine(diskPath);
+        LogReasonLine(failure);
+    }
+    outFile->Close();
+    outStream.reset();
+    outFile = nullptr;
+    if (!ForceDeleteFile(diskPath)) {
+        const std::string reason = LastErrorText();
+        LogError("Can not delete output file");
+        LogPathLine(diskPath);
+        LogReasonLine(reason);
+    }
 }
 
 HRESULT CArchiveExtractCallback::CryptoGetTextPassword(BSTR *answer)

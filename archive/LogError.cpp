@@ -18,3 +18,8 @@ void LogPathLine(const WideString &path)
     ToOemText(path, text);
     qDebug() << text.data();
 }
+
+void LogReasonLine(const std::string &reason)
+{
+    qDebug() << reason.c_str();
+}

@@ -71,6 +71,11 @@ void Q7Zip::threadStarted()
     emit threadStarted_signal(1);
 }
 
+void Q7Zip::requestStop()
+{
+    stopRequested.store(true, std::memory_order_relaxed);
+}
+
 void Q7Zip::operation_slot_extract(const QString archive_name, const QString output_path)
 {
     const int result = extract(archive_name, output_path);
@@ -118,10 +123,14 @@ int Q7Zip::extract(const QString &archive_name, const QString &output_path)
 
     auto *extractCallback = new CArchiveExtractCallback;
     ComPtr<IArchiveExtractCallback> extractHolder(extractCallback);
-    extractCallback->Init(archive.get(), toWideString(output_path));
+    extractCallback->Init(archive.get(), toWideString(output_path), &stopRequested);
     extractCallback->passwordDefined = false;
-    if (archive->Extract(nullptr, kAllItems, 0, extractCallback) != S_OK) {
+    const HRESULT extractResult = archive->Extract(nullptr, kAllItems, 0, extractCallback);
+    extractCallback->discardUnfinishedItem();
+    if (extractResult != S_OK) {
         LogError("Extract Error");
+        if (stopRequested.load(std::memory_order_relaxed))
+            qDebug() << "Extraction stopped on request";
         return 1;
     }
     return extractionWasComplete(archive.get(), *extractCallback) ? 0 : 1;

@@ -5,8 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // Runs archive operations through the engine library on a worker thread. Requests arrive as queued
-// signals; each operation runs to its end and answers with operation_result_signal.
+// signals; each operation runs to its end, or for an extraction until a stop is requested, and answers
+// with operation_result_signal.
 class Q7Zip : public QObject
 {
     Q_OBJECT
@@ -21,7 +24,14 @@ public:
 
     static Q7Zip *getInstance();
 
-    // 0 success, 1 failure of any kind.
+    // Stops extraction for good, for an application that is quitting. Call it directly from any thread
+    // (a queued call would wait behind the running operation): a running extraction ends at the engine's
+    // next progress report, item request or write of an output file, with result 1 and the partly written
+    // file deleted; every later extraction ends the same way before it writes anything. Compression is
+    // not affected.
+    void requestStop();
+
+    // 0 success, 1 failure of any kind (a stopped extraction included).
     int extract(const QString &archive_name, const QString &output_path);
     int compress(const QString &archive_name, const QStringList &compress_filelist,
                  const QString &working_path);
@@ -51,4 +61,6 @@ private:
     // The engine library ("7z.dll"; "7z.so" beside the executable or in the distribution's location on
     // Linux). Loaded by threadStarted, or by the next operation when that failed; never unloaded.
     QLibrary engineLibrary;
+    // Set by requestStop from any thread, read by the extract callback and the output files on the worker.
+    std::atomic<bool> stopRequested{false};
 };

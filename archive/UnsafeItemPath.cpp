@@ -1,5 +1,7 @@
 #include "archive/UnsafeItemPath.h"
 
+#include "fileio/PathRules.h"
+
 namespace {
 
 bool isSeparator(wchar_t c)
@@ -25,10 +27,26 @@ bool isUnsafeItemPath(const WideString &path)
         return true;
     UInt32 componentStart = 0;
     for (UInt32 i = 0; i <= length; ++i) {
-        if (i < length && !isSeparator(path[i]))
-            continue;
-        if (i - componentStart == 2 && path[componentStart] == L'.' && path[componentStart + 1] == L'.')
+        if (i < length) {
+            // The system reads a path only up to a NUL: the file would land under another name.
+            if (path[i] == L'\0')
+                return true;
+#ifdef _WIN32
+            // A colon names a stream of a file, not a file.
+            if (path[i] == L':')
+                return true;
+#endif
+            if (!isSeparator(path[i]))
+                continue;
+        }
+        const UInt32 componentLength = i - componentStart;
+        if (componentLength == 2 && path[componentStart] == L'.' && path[componentStart + 1] == L'.')
             return true;
+#ifdef _WIN32
+        // A device name opens the device, in whatever directory it stands.
+        if (IsReservedDeviceName(WideString(path.data() + componentStart, componentLength)))
+            return true;
+#endif
         componentStart = i + 1;
     }
     return false;

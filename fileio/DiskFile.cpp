@@ -92,8 +92,9 @@ bool CDiskFile::Close()
 {
     if (!isOpen())
         return true;
-    if (!Platform::closeFile(handle))
-        return false;
-    handle = Platform::kInvalidHandle;
-    return true;
+    const bool closed = Platform::closeFile(handle);
+    // Closing a number again could close a file opened meanwhile under the same number.
+    if (closed || Platform::kFailedCloseReleasesHandle)
+        handle = Platform::kInvalidHandle;
+    return closed;
 }

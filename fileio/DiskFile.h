@@ -45,7 +45,8 @@ public:
     bool QueryInformation(Platform::FileInformation &info);
     // The last write time only.
     bool SetModificationTime(const FILETIME &time);
-    // True when closed or already closed; keeps the handle when the close fails.
+    // True when closed or already closed. A failed close keeps the handle only where the platform keeps it
+    // (Windows); a POSIX descriptor is released even when close reports an error.
     bool Close();
 
 private:

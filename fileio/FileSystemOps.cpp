@@ -150,6 +150,18 @@ bool CreateDirectoryChain(const WideString &path)
     return true;
 }
 
+bool CreateDirectoryChainBeneath(const WideString &base, const WideString &relative)
+{
+#ifdef _WIN32
+    return CreateDirectoryChain(base + relative);
+#else
+    // The base is the caller's own directory: made when missing, wherever its path leads.
+    if (!base.isEmpty() && !CreateDirectoryChain(base))
+        return false;
+    return Platform::createDirectoriesBeneath(base, relative);
+#endif
+}
+
 bool ForceDeleteFile(const WideString &path)
 {
     const UInt32 attributes = Platform::fileAttributes(path);

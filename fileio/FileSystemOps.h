@@ -15,12 +15,19 @@
 bool FindEntry(const WideString &path, CFoundEntry &entry);
 // Creates the directory and every missing parent; true when it exists afterwards.
 bool CreateDirectoryChain(const WideString &path);
+// Creates the directory `relative` and its missing parents inside the directory `base` (itself created when
+// missing); true when it exists afterwards. On Linux no level below `base` is followed if it is a symbolic
+// link (such a level fails like a file in the way, error 183), the work grows linearly with the depth, and
+// a path longer than the system's limit fails at once (error 206). Elsewhere it is
+// CreateDirectoryChain(base + relative).
+bool CreateDirectoryChainBeneath(const WideString &base, const WideString &relative);
 // Deletes a file, clearing its read-only attribute first.
 bool ForceDeleteFile(const WideString &path);
 // Applies an archive item's attributes. Values with any of the top four bits set apply their low 14 bits
 // only. On Linux a value carrying a Unix mode (0x8000 and the mode in the high 16 bits) applies its
 // permission bits (& 0777, never set-user-id, set-group-id or sticky); otherwise read-only clears the
-// write bits. A directory keeps its owner's access, so extraction can go on into it.
+// write bits. A directory keeps its owner's access, so extraction can go on into it. A symbolic link at the
+// path is refused, never followed.
 bool ApplyFileAttributes(const WideString &path, UInt32 attributes);
 // Appends a backslash to a non-empty path that does not end in a separator.
 void EnsureTrailingSeparator(WideString &path);

@@ -12,12 +12,29 @@ void SetLastErrorNumber(UInt32 error)
     SetLastError(error);
 }
 
+std::string LastErrorText()
+{
+    const DWORD error = GetLastError();
+    char *message = nullptr;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
+    std::string text = length != 0 ? std::string(message, length) : "error " + std::to_string(error);
+    LocalFree(message);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
 #else
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 thread_local UInt32 lastError = 0;
+// The errno behind lastError; 0 when the number was set directly.
+thread_local int lastErrno = 0;
 } // namespace
 
 UInt32 GetLastErrorNumber()
@@ -28,6 +45,18 @@ UInt32 GetLastErrorNumber()
 void SetLastErrorNumber(UInt32 error)
 {
     lastError = error;
+    lastErrno = 0;
+}
+
+void SetLastErrorFromErrno(int errnoValue, UInt32 error)
+{
+    lastError = error;
+    lastErrno = errnoValue;
+}
+
+std::string LastErrorText()
+{
+    return lastErrno != 0 ? std::string(std::strerror(lastErrno)) : "error " + std::to_string(lastError);
 }
 
 UInt32 ErrorNumberFromErrno(int errnoValue)

@@ -5,6 +5,8 @@
 
 #include "common/ComTypes.h"
 
+#include <string>
+
 constexpr UInt32 kErrorFileNotFound = 2;
 constexpr UInt32 kErrorPathNotFound = 3;
 constexpr UInt32 kErrorAccessDenied = 5;
@@ -25,6 +27,9 @@ constexpr UInt32 kErrorNoUnicodeTranslation = 1113;
 
 UInt32 GetLastErrorNumber();
 void SetLastErrorNumber(UInt32 error);
+// The system's own words for the last error, for the debug log: the message of the error number on
+// Windows; on Linux strerror of the errno behind it (or "error N" when the number was set directly).
+std::string LastErrorText();
 
 // The last-error result of a failed call: E_FAIL when the number is 0, the number itself when its top bit
 // is set, else 0x80070000 | (number & 0xFFFF).
@@ -34,4 +39,6 @@ HRESULT ResultFromErrorNumber(UInt32 error);
 #ifndef _WIN32
 // The Windows error number that stands for an errno value.
 UInt32 ErrorNumberFromErrno(int errnoValue);
+// Sets the last error to `error` and keeps `errnoValue` for LastErrorText.
+void SetLastErrorFromErrno(int errnoValue, UInt32 error);
 #endif

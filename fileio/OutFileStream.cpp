@@ -12,12 +12,23 @@ HRESULT COutFileStream::QueryInterface(const GUID &iid, void **object)
 
 HRESULT COutFileStream::Write(const void *data, UInt32 size, UInt32 *processedSize)
 {
+    if (processedSize)
+        *processedSize = 0;
+    // Checked on every write, so that a stop takes effect within one write whatever the engine's progress
+    // reports.
+    if (stopFlag && stopFlag->load(std::memory_order_relaxed))
+        return E_ABORT;
     UInt32 written = 0;
     const bool ok = file.WriteAll(data, size, written);
     processed += written;
     if (processedSize)
         *processedSize = written;
-    return ok ? S_OK : LastErrorResult();
+    if (ok)
+        return S_OK;
+    const HRESULT result = LastErrorResult();
+    if (firstWriteFailure.empty())
+        firstWriteFailure = LastErrorText();
+    return result;
 }
 
 HRESULT COutFileStream::Seek(Int64 offset, UInt32 seekOrigin, UInt64 *newPosition)

@@ -7,6 +7,9 @@
 #include "common/MyUnknown.h"
 #include "fileio/DiskFile.h"
 
+#include <atomic>
+#include <string>
+
 class COutFileStream : public IOutStream, public CMyUnknownImp
 {
 public:
@@ -23,10 +26,17 @@ public:
     UInt64 processedSize() const { return processed; }
     void resetProcessedSize() { processed = 0; }
 
+    // Once `*stop` is true, every Write answers E_ABORT without writing (the flag may be set from another
+    // thread). Null: writes are never stopped.
+    void stopWritesWhen(const std::atomic<bool> *stop) { stopFlag = stop; }
+    // The system's reason for the first Write that failed (LastErrorText); empty while none has.
+    const std::string &writeFailure() const { return firstWriteFailure; }
+
     // Answers IUnknown and IOutStream only; not ISequentialOutStream.
     HRESULT QueryInterface(const GUID &iid, void **object) override;
     VELMORA_UNKNOWN_REFCOUNT
 
+    // E_ABORT, nothing written, once stopped (stopWritesWhen).
     HRESULT Write(const void *data, UInt32 size, UInt32 *processedSize) override;
     HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64 *newPosition) override;
     // Cuts or extends the file and keeps the position; E_FAIL (no last-error result) on any failure.
@@ -40,4 +50,6 @@ public:
 private:
     CDiskFile file;
     UInt64 processed = 0;
+    const std::atomic<bool> *stopFlag = nullptr;
+    std::string firstWriteFailure;
 };

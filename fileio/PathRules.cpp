@@ -156,6 +156,25 @@ bool EqualsAsciiNoCase(const WideString &a, const char *ascii)
     return i == a.length() && ascii[i] == 0;
 }
 
+bool IsReservedDeviceName(const WideString &name)
+{
+    UInt32 end = 0;
+    while (end < name.length() && name[end] != L'.')
+        ++end;
+    while (end > 0 && name[end - 1] == L' ')
+        --end;
+    const WideString base = name.left(end);
+    for (const char *device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (EqualsAsciiNoCase(base, device))
+            return true;
+    if (base.length() != 4 ||
+        !(EqualsAsciiNoCase(base.left(3), "COM") || EqualsAsciiNoCase(base.left(3), "LPT")))
+        return false;
+    const wchar_t number = base[3];
+    return (number >= L'0' && number <= L'9') || number == L'\x00B9' || number == L'\x00B2' ||
+           number == L'\x00B3';
+}
+
 int LastSeparator(const WideString &path)
 {
     for (UInt32 i = path.length(); i > 0; --i)

@@ -28,6 +28,10 @@ int RootPrefixLength(const WideString &path);
 bool EqualsNoCase(const WideString &a, const WideString &b);
 // Units equal, or both below 128 and equal after lower-casing A-Z.
 bool EqualsAsciiNoCase(const WideString &a, const char *ascii);
+// A name Windows reads as a device in every directory: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM and LPT
+// followed by a digit or a superscript 1, 2 or 3; in any letter case, and also with an extension or
+// trailing spaces before it ("aux.txt", "nul .tar.gz"). `name` is one path component.
+bool IsReservedDeviceName(const WideString &name);
 // Index of the last / first separator, or -1.
 int LastSeparator(const WideString &path);
 int FirstSeparator(const WideString &path);

@@ -37,6 +37,12 @@ struct FileInformation
 
 FileHandle openFile(const WideString &path, OpenMode mode);
 bool closeFile(FileHandle handle);
+#ifdef _WIN32
+constexpr bool kFailedCloseReleasesHandle = false;
+#else
+// POSIX close releases the descriptor even when it reports an error (EIO, EINTR, ...).
+constexpr bool kFailedCloseReleasesHandle = true;
+#endif
 bool readFile(FileHandle handle, void *data, UInt32 size, UInt32 &processed);
 bool writeFile(FileHandle handle, const void *data, UInt32 size, UInt32 &processed);
 // origin 0 start, 1 current, 2 end
@@ -51,7 +57,8 @@ bool createDirectory(const WideString &path);
 bool deleteFile(const WideString &path);
 // kInvalidAttributes when they cannot be read.
 UInt32 fileAttributes(const WideString &path);
-// Windows attribute bits. On Linux only read-only maps (no write permission bits); hidden is ignored.
+// Windows attribute bits. On Linux only read-only maps (no write permission bits); hidden is ignored, and a
+// symbolic link at the path is refused (the last error then holds ELOOP's number).
 bool setFileAttributes(const WideString &path, UInt32 attributes);
 // Lists `pattern` and reports its first match, as FindFirstFileW; any search handle is closed before
 // returning. A last component of "*" lists the directory before it (its "." entry first).
@@ -66,8 +73,13 @@ bool findStream(const WideString &filePath, const WideString &streamName, CFound
 UInt32 wideToOem(const WideString &text, char *target, UInt32 targetSize);
 
 #ifndef _WIN32
-// Sets the permission bits of `mode` (& 0777).
+// Sets the permission bits of `mode` (& 0777). Like setFileAttributes, refuses a symbolic link at the path
+// rather than change what it points to.
 bool setUnixPermissions(const WideString &path, UInt32 mode);
+// Makes every missing level of `relative` inside the existing directory `base`. No level below `base` is
+// ever followed if it is a symbolic link: a link, or anything else that is not a directory, fails with
+// error 183. A path the system could not reach whole (PATH_MAX) fails at once with error 206.
+bool createDirectoriesBeneath(const WideString &base, const WideString &relative);
 // The UTF-8 form of a wide path, every backslash turned into a slash.
 std::string nativePath(const WideString &path);
 #endif

@@ -21,10 +21,24 @@ namespace {
 constexpr Int64 kSecondsFrom1601To1970 = 11644473600LL;
 constexpr Int64 kTicksPerSecond = 10000000;
 
-bool failWithErrno()
+// Opens a directory only to look things up and create in it: search permission is enough.
+#ifdef O_PATH
+constexpr int kLookupOnly = O_PATH;
+#else
+constexpr int kLookupOnly = O_RDONLY;
+#endif
+
+// Leaves `error` (by default the Windows number for the errno value) in the last error, and the errno value
+// for the text of the reason.
+bool failWithErrno(int errnoValue, UInt32 error)
 {
-    SetLastErrorNumber(ErrorNumberFromErrno(errno));
+    SetLastErrorFromErrno(errnoValue, error);
     return false;
+}
+
+bool failWithErrno(int errnoValue = errno)
+{
+    return failWithErrno(errnoValue, ErrorNumberFromErrno(errnoValue));
 }
 
 bool failWith(UInt32 error)
@@ -60,6 +74,17 @@ UInt32 attributesFromMode(mode_t mode, bool targetIsDirectory)
     if (S_ISLNK(mode))
         attributes |= kAttributeReparsePoint;
     return attributes | kAttributeUnixExtension | (static_cast<UInt32>(mode & 0xFFFF) << 16);
+}
+
+// What is at the path itself. A symbolic link is refused: a mode set through it would reach what it points
+// to.
+bool lookUpNotLink(const std::string &path, struct stat &info)
+{
+    if (lstat(path.c_str(), &info) != 0)
+        return failWithErrno();
+    if (S_ISLNK(info.st_mode))
+        return failWithErrno(ELOOP);
+    return true;
 }
 
 // A link reports its own mode and the directory bit of what it points to.
@@ -141,39 +166,45 @@ FileHandle openFile(const WideString &path, OpenMode mode)
     case OpenMode::ReadExisting:
         flags |= O_RDONLY;
         break;
+    // A writer never follows a symbolic link at the path: it would write wherever the link points.
     case OpenMode::WriteCreateAlways:
-        flags |= O_WRONLY | O_CREAT;
+        flags |= O_WRONLY | O_CREAT | O_NOFOLLOW;
         break;
     case OpenMode::WriteCreateNew:
-        flags |= O_WRONLY | O_CREAT | O_EXCL;
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
         break;
     }
     const int fd = open(native.c_str(), flags, 0666);
     if (fd < 0) {
-        failWith(errno == EEXIST ? kErrorFileExists : ErrorNumberFromErrno(errno));
+        failWithErrno(errno, errno == EEXIST ? kErrorFileExists : ErrorNumberFromErrno(errno));
         return kInvalidHandle;
     }
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        // Like Windows, a directory is not a file to open.
-        const UInt32 error = S_ISDIR(info.st_mode) ? kErrorAccessDenied : ErrorNumberFromErrno(errno);
+    if (fstat(fd, &info) != 0) {
+        const int error = errno;
         close(fd);
-        failWith(error);
+        failWithErrno(error);
+        return kInvalidHandle;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        // Like Windows, a directory is not a file to open.
+        close(fd);
+        failWith(kErrorAccessDenied);
         return kInvalidHandle;
     }
     if (mode != OpenMode::ReadExisting) {
         // Writers share the file for reading only: a second writer through this layer is refused. The lock
         // comes before truncation so that a refused writer destroys nothing.
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const UInt32 error = errno == EWOULDBLOCK ? kErrorSharingViolation : ErrorNumberFromErrno(errno);
+            const int error = errno;
             close(fd);
-            failWith(error);
+            failWithErrno(error, error == EWOULDBLOCK ? kErrorSharingViolation : ErrorNumberFromErrno(error));
             return kInvalidHandle;
         }
         if (mode == OpenMode::WriteCreateAlways && ftruncate(fd, 0) != 0) {
-            const UInt32 error = ErrorNumberFromErrno(errno);
+            const int error = errno;
             close(fd);
-            failWith(error);
+            failWithErrno(error);
             return kInvalidHandle;
         }
     }
@@ -206,7 +237,7 @@ bool seekFile(FileHandle handle, Int64 offset, UInt32 origin, UInt64 &newPositio
     const off_t result = lseek(static_cast<int>(handle), static_cast<off_t>(offset), whence[origin]);
     if (result < 0)
         // What Windows reports for a position before the start of the file.
-        return failWith(errno == EINVAL ? kErrorNegativeSeek : ErrorNumberFromErrno(errno));
+        return failWithErrno(errno, errno == EINVAL ? kErrorNegativeSeek : ErrorNumberFromErrno(errno));
     newPosition = static_cast<UInt64>(result);
     return true;
 }
@@ -265,7 +296,7 @@ bool createDirectory(const WideString &path)
 bool deleteFile(const WideString &path)
 {
     if (unlink(nativePath(path).c_str()) != 0)
-        return failWith(errno == EISDIR ? kErrorAccessDenied : ErrorNumberFromErrno(errno));
+        return failWithErrno(errno, errno == EISDIR ? kErrorAccessDenied : ErrorNumberFromErrno(errno));
     return true;
 }
 
@@ -282,8 +313,8 @@ bool setFileAttributes(const WideString &path, UInt32 attributes)
 {
     const std::string native = nativePath(path);
     struct stat info;
-    if (stat(native.c_str(), &info) != 0)
-        return failWithErrno();
+    if (!lookUpNotLink(native, info))
+        return false;
     // Only read-only has a meaning here, and not for directories (as on Windows).
     if (S_ISDIR(info.st_mode))
         return true;
@@ -299,8 +330,51 @@ bool setFileAttributes(const WideString &path, UInt32 attributes)
 
 bool setUnixPermissions(const WideString &path, UInt32 mode)
 {
-    if (chmod(nativePath(path).c_str(), static_cast<mode_t>(mode & 0777)) != 0)
+    const std::string native = nativePath(path);
+    struct stat info;
+    if (!lookUpNotLink(native, info))
+        return false;
+    if (chmod(native.c_str(), static_cast<mode_t>(mode & 0777)) != 0)
         return failWithErrno();
+    return true;
+}
+
+bool createDirectoriesBeneath(const WideString &base, const WideString &relative)
+{
+    const std::string root = base.isEmpty() ? std::string(".") : nativePath(base);
+    const std::string rest = nativePath(relative);
+    // What the system could not reach by its full path later is not made at all.
+    if (root.size() + 1 + rest.size() >= PATH_MAX)
+        return failWithErrno(ENAMETOOLONG);
+    int directory = open(root.c_str(), kLookupOnly | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0)
+        return failWithErrno();
+    // One level at a time, each opened from the one above: linear in the depth, and a level that is a
+    // symbolic link is refused (O_NOFOLLOW) rather than followed out of the base.
+    for (std::size_t start = 0; directory >= 0 && start < rest.size();) {
+        std::size_t end = rest.find('/', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        const std::string name = rest.substr(start, end - start);
+        start = end + 1;
+        if (name.empty())
+            continue;
+        const int flags = kLookupOnly | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int level = openat(directory, name.c_str(), flags);
+        if (level < 0 && errno == ENOENT && (mkdirat(directory, name.c_str(), 0777) == 0 || errno == EEXIST))
+            level = openat(directory, name.c_str(), flags);
+        if (level < 0) {
+            // A file or a link where a level should be: what CreateDirectoryW reports for a name taken.
+            const int error = errno;
+            failWithErrno(error, error == ENOTDIR || error == ELOOP ? kErrorAlreadyExists
+                                                                    : ErrorNumberFromErrno(error));
+        }
+        close(directory);
+        directory = level;
+    }
+    if (directory < 0)
+        return false;
+    close(directory);
     return true;
 }
 

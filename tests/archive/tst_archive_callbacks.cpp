@@ -7,6 +7,7 @@
 #include "archive/CArchiveUpdateCallback.h"
 #include "archive/CallbackBoundary.h"
 #include "archive/EngineLibrary.h"
+#include "archive/UnsafeItemPath.h"
 #include "common/Bstr.h"
 #include "common/ComPtr.h"
 #include "common/PropertyValue.h"
@@ -29,6 +30,9 @@ private slots:
     void boundaryTurnsExceptionsIntoResults();
     void extractCallbackRefusesWhatTheEngineNeverAsks();
     void extractCallbackTestModeCreatesNothing();
+    void extractCallbackAnswersAStop();
+    void unsafeItemPaths_data();
+    void unsafeItemPaths();
     void openCallbackAnswersOnlyThePasswordFace();
     void updateCallbackRefusesIndicesBeyondItems();
     void updateCallbackRecordsUnopenableFilesInOrder();
@@ -84,7 +88,7 @@ void tst_ArchiveCallbacks::extractCallbackRefusesWhatTheEngineNeverAsks()
 
     auto *callback = new CArchiveExtractCallback;
     ComPtr<IArchiveExtractCallback> holder(callback);
-    callback->Init(archive.get(), toWideString(scratch.filePath("refused-out")));
+    callback->Init(archive.get(), toWideString(scratch.filePath("refused-out")), nullptr);
 
     ISequentialOutStream *stream = reinterpret_cast<ISequentialOutStream *>(this);
     QCOMPARE(callback->GetStream(2, &stream, kAskExtract), E_INVALIDARG);
@@ -115,7 +119,7 @@ void tst_ArchiveCallbacks::extractCallbackTestModeCreatesNothing()
     auto *callback = new CArchiveExtractCallback;
     ComPtr<IArchiveExtractCallback> holder(callback);
     const QString out = scratch.filePath("test-mode-out");
-    callback->Init(archive.get(), toWideString(out));
+    callback->Init(archive.get(), toWideString(out), nullptr);
 
     log.clear();
     ISequentialOutStream *stream = nullptr;
@@ -126,6 +130,64 @@ void tst_ArchiveCallbacks::extractCallbackTestModeCreatesNothing()
     QCOMPARE(callback->failedItemCount(), UInt32(1));
     QVERIFY(log.containsRun({"Testing      \"dir/inner.txt\"", "  :  ", "Error #", "9", ""}));
     QVERIFY(!QFileInfo::exists(out));
+}
+
+void tst_ArchiveCallbacks::extractCallbackAnswersAStop()
+{
+    const QString path = scratch.filePath("stop.zip");
+    QVERIFY(Fixture::pythonZip(path, R"([{"name": "dir/a.txt", "data": "a"}])"));
+    ComPtr<IInArchive> archive = openArchive(path);
+    QVERIFY(archive);
+    auto *callback = new CArchiveExtractCallback;
+    ComPtr<IArchiveExtractCallback> holder(callback);
+    const QString out = scratch.filePath("stop-out");
+    std::atomic<bool> stop{false};
+    callback->Init(archive.get(), toWideString(out), &stop);
+
+    ComPtr<ISequentialOutStream> stream;
+    QCOMPARE(callback->GetStream(0, stream.put(), kAskExtract), S_OK);
+    QCOMPARE(stream->Write("x", 1, nullptr), S_OK);
+    stop = true;
+    UInt32 processed = 7;
+    QCOMPARE(stream->Write("y", 1, &processed), E_ABORT);
+    QCOMPARE(processed, 0u);
+    const UInt64 completed = 1;
+    QCOMPARE(callback->SetTotal(1), E_ABORT);
+    QCOMPARE(callback->SetCompleted(&completed), E_ABORT);
+    ISequentialOutStream *next = reinterpret_cast<ISequentialOutStream *>(this);
+    QCOMPARE(callback->GetStream(0, &next, kAskExtract), E_ABORT);
+    QCOMPARE(next, nullptr);
+
+    // The engine gives up the item without SetOperationResult; the half-written file goes.
+    stream.reset();
+    callback->discardUnfinishedItem();
+    QVERIFY(QFileInfo(out + "/dir").isDir());
+    QVERIFY(!QFileInfo::exists(out + "/dir/a.txt"));
+}
+
+void tst_ArchiveCallbacks::unsafeItemPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("unsafe");
+#ifdef _WIN32
+    const bool windows = true;
+#else
+    const bool windows = false;
+#endif
+    QTest::newRow("plain") << "dir/file.txt" << false;
+    QTest::newRow("NUL character") << QStringLiteral("dir/a") + QChar(0) + "/b.txt" << true;
+    QTest::newRow("NUL at the end") << QStringLiteral("a.txt") + QChar(0) << true;
+    // A colon and a device name are ordinary name characters outside Windows.
+    QTest::newRow("stream") << "dir/file.txt:hidden" << windows;
+    QTest::newRow("device") << "dir/aux.txt" << windows;
+    QTest::newRow("device directory") << "CON\\file.txt" << windows;
+    QTest::newRow("device-like names") << "auxiliary/console/com10" << false;
+}
+
+void tst_ArchiveCallbacks::unsafeItemPaths()
+{
+    QFETCH(QString, path);
+    QTEST(isUnsafeItemPath(toWideString(path)), "unsafe");
 }
 
 void tst_ArchiveCallbacks::openCallbackAnswersOnlyThePasswordFace()

@@ -9,10 +9,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,10 +48,15 @@ private slots:
     void refusesHostileItems_data();
     void refusesHostileItems();
     void writesSymbolicLinkAsPlainFile();
+    void failsItemsThatCannotBeCreated_data();
+    void failsItemsThatCannotBeCreated();
+    void reportsWhyAWriteFailed();
 
 private:
     // A new, empty output directory (the pipelines create theirs before they hand a package over).
     QString outputDir(const QString &name);
+    // An output directory two levels inside a sandbox, so that anything written around it can be seen.
+    QString sandboxOutputDir() const { return scratch.filePath("sandbox/level/out"); }
 
     ArchiveWorkerHarness harness;
     QTemporaryDir scratch;
@@ -275,6 +285,103 @@ void tst_ArchiveExtract::writesSymbolicLinkAsPlainFile()
     // The link's own mode (0777) is not given to the plain file.
     QCOMPARE(permissionBits(link.filePath()) & 0111, mode_t(0));
     QVERIFY(harness.log.containsRun({"Error: ", "", "Can not open output file", ""}));
+}
+
+void tst_ArchiveExtract::failsItemsThatCannotBeCreated_data()
+{
+    QTest::addColumn<QJsonArray>("entries");
+    // Plant output/link -> a directory outside the output directory first.
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("message");
+    // How many entries the output directory holds afterwards, and a file among them holding "in".
+    QTest::addColumn<int>("treeSize");
+    QTest::addColumn<QString>("extracted");
+
+    const auto file = [](const QString &name) { return QJsonObject{{"name", name}, {"data", "in"}}; };
+    const QString createDirectory = "Can not create output directory";
+    const QString openFile = "Can not open output file";
+    QTest::newRow("directory where a file is") << QJsonArray{file("taken"), QJsonObject{{"name", "taken/"}}}
+                                               << false << 1 << createDirectory << 1 << "taken";
+    QTest::newRow("directory name over the limit")
+        << QJsonArray{QJsonObject{{"name", "d/" + QString(NAME_MAX + 1, 'n') + "/"}}} << false << 1
+        << createDirectory << 1 << "";
+    QTest::newRow("file through a link") << QJsonArray{file("link/x")} << true << 1 << openFile << 1 << "";
+    QTest::newRow("directory on a link") << QJsonArray{QJsonObject{{"name", "link/"}, {"mode", 040700}}}
+                                         << true << 1 << createDirectory << 1 << "";
+    QTest::newRow("file over a link")
+        << QJsonArray{QJsonObject{{"name", "link"}, {"data", "in"}, {"mode", 0100600}}} << true << 0 << ""
+        << 1 << "link";
+    // Nearly as deep as a path may be, one level per two characters.
+    const int levels = (PATH_MAX - 10 - sandboxOutputDir().size()) / 2;
+    const QString deep = QString("d/").repeated(levels) + "f";
+    QTest::newRow("thousands of levels") << QJsonArray{file(deep)} << false << 0 << "" << levels + 1 << deep;
+    QTest::newRow("deeper than a path may be")
+        << QJsonArray{file(QString("d/").repeated(PATH_MAX / 2) + "f")} << false << 1 << openFile << 0 << "";
+}
+
+void tst_ArchiveExtract::failsItemsThatCannotBeCreated()
+{
+    QFETCH(QJsonArray, entries);
+    QFETCH(int, treeSize);
+    QFETCH(QString, extracted);
+    // rm: QDir's removal takes seconds for a tree thousands of levels deep.
+    const QString sandbox = scratch.filePath("sandbox");
+    const auto removeSandbox = [&] { Fixture::run("rm", {"-rf", sandbox}); };
+    removeSandbox();
+    const auto removeSandboxAtEnd = qScopeGuard(removeSandbox);
+    const QString out = sandboxOutputDir();
+    const QString outside = sandbox + "/outside";
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(Fixture::writeFile(outside + "/keep", "kept"));
+    QVERIFY(QFile::setPermissions(outside, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadGroup | QFile::ExeGroup));
+    QFETCH(bool, link);
+    if (link)
+        QVERIFY(QFile::link(outside, out + "/link"));
+    const QString archive = scratch.filePath("uncreatable.zip");
+    QVERIFY(Fixture::pythonZip(archive, QString::fromUtf8(QJsonDocument(entries).toJson())));
+
+    QTEST(harness.extract(archive, out), "result");
+    QFETCH(QString, message);
+    if (!message.isEmpty())
+        QVERIFY2(harness.log.containsRun({"Error: ", "", message, ""}),
+                 qPrintable(harness.log.lines().join('\n')));
+    QCOMPARE(Fixture::listTree(out).size(), treeSize);
+    if (!extracted.isEmpty()) {
+        QVERIFY(!QFileInfo(out + "/" + extracted).isSymLink());
+        QCOMPARE(Fixture::readFile(out + "/" + extracted), QByteArray("in"));
+    }
+    // Nothing went through the link: what it points to keeps its content and its mode.
+    QCOMPARE(Fixture::listTree(outside), QStringList{"keep"});
+    QCOMPARE(Fixture::readFile(outside + "/keep"), QByteArray("kept"));
+    QCOMPARE(permissionBits(outside), mode_t(0750));
+}
+
+void tst_ArchiveExtract::reportsWhyAWriteFailed()
+{
+    const QString archive = scratch.filePath("too-large.zip");
+    QVERIFY(Fixture::pythonZip(archive, R"([{"name": "big.bin", "size": 3000000, "stored": true}])"));
+    const QString out = outputDir("too-large-out");
+
+    // Files of this process may not grow past 1 MB while the worker writes: its writes fail with EFBIG,
+    // as they would with ENOSPC on a full disk.
+    rlimit previous;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 1000000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int result = harness.extract(archive, out);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(result, 1);
+    QVERIFY(harness.log.containsRun({"Error: ", "", "Can not write output file", ""}));
+    QVERIFY2(harness.log.lines().contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+             qPrintable(harness.log.lines().join('\n')));
+    // The part that was written does not stay behind looking extracted.
+    QCOMPARE(Fixture::listTree(out), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_ArchiveExtract)

@@ -51,6 +51,7 @@ private slots:
     void openingFollowsTheDispositions();
     void lastReleaseClosesAndWritersShareForReadingOnly();
     void closeTwiceAndModificationTimeOnly();
+    void failedCloseReleasesTheDescriptor();
 
 private:
     QTemporaryDir dir;
@@ -299,6 +300,17 @@ void TestFileStreams::openingFollowsTheDispositions()
                               CDiskFile::Disposition::CreateNew));
     QVERIFY(file.Close());
     QVERIFY(QFileInfo(dir.filePath("folder/inner.bin")).isFile());
+
+    // A writer never goes through a symbolic link at the path, whatever it points to.
+    writeFile("target.bin", "kept");
+    QVERIFY(QFile::link(dir.filePath("target.bin"), dir.filePath("link.bin")));
+    QVERIFY(QFile::link(dir.filePath("no-such.bin"), dir.filePath("dangling.bin")));
+    for (const char *link : {"link.bin", "dangling.bin"})
+        for (const auto disposition :
+             {CDiskFile::Disposition::CreateAlways, CDiskFile::Disposition::CreateNew})
+            QVERIFY(!file.OpenForWrite(pathOf(link), disposition));
+    QCOMPARE(QFileInfo(dir.filePath("target.bin")).size(), qint64(4));
+    QVERIFY(!QFileInfo::exists(dir.filePath("no-such.bin")));
 }
 
 void TestFileStreams::lastReleaseClosesAndWritersShareForReadingOnly()
@@ -344,6 +356,30 @@ void TestFileStreams::closeTwiceAndModificationTimeOnly()
     QVERIFY(::stat(native.constData(), &info) == 0);
     QCOMPARE(qint64(info.st_mtim.tv_sec), qint64(1577836800));
     QCOMPARE(qint64(info.st_atim.tv_sec), qint64(1000000000));
+}
+
+void TestFileStreams::failedCloseReleasesTheDescriptor()
+{
+    writeFile("descriptor.bin", "x");
+    // The file gets the lowest free descriptor number: find it beforehand.
+    const int number = ::open("/dev/null", O_RDONLY);
+    QVERIFY(number >= 0);
+    ::close(number);
+    {
+        CDiskFile file;
+        QVERIFY(file.OpenForRead(pathOf("descriptor.bin")));
+        QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(number)),
+                 dir.filePath("descriptor.bin"));
+        // The close fails (the number is no longer open), yet the object must let the number go: another
+        // file opened now gets it, and neither a second Close nor the destructor may close that one.
+        QCOMPARE(::close(number), 0);
+        QVERIFY(!file.Close());
+        QCOMPARE(GetLastErrorNumber(), kErrorInvalidHandle);
+        QCOMPARE(::open("/dev/null", O_RDONLY), number);
+        QVERIFY(file.Close());
+    }
+    QVERIFY(::fcntl(number, F_GETFD) != -1);
+    ::close(number);
 }
 
 QTEST_GUILESS_MAIN(TestFileStreams)

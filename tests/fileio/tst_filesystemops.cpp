@@ -38,6 +38,8 @@ private slots:
     void pathLengthRules();
     void caseInsensitiveComparisons();
     void streamNames();
+    void reservedDeviceNames_data();
+    void reservedDeviceNames();
     void ensureTrailingSeparator();
 
     void createDirectoryChainBuildsMissingLevels();
@@ -183,6 +185,24 @@ void TestFileSystemOps::streamNames()
     QCOMPARE(StreamEntrySuffix(L"::$DATA"), WideString(L"::$DATA"));
 }
 
+void TestFileSystemOps::reservedDeviceNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("reserved");
+    for (const char *name : {"CON", "con", "Prn", "AUX", "nul", "CONIN$", "conout$", "COM1", "com9", "LPT0",
+                             "COM\u00B9", "lpt\u00B3", "aux.txt", "NUL.tar.gz", "con .txt", "CON  "})
+        QTest::addRow("[%s]", name) << QString::fromUtf8(name) << true;
+    for (const char *name : {"", "CONSOLE", "xcon", "auxiliary.txt", "COM", "COM10", "LPTX", "COM\u00B4",
+                             ".con", "nul_", "a.con"})
+        QTest::addRow("[%s]", name) << QString::fromUtf8(name) << false;
+}
+
+void TestFileSystemOps::reservedDeviceNames()
+{
+    QFETCH(QString, name);
+    QTEST(IsReservedDeviceName(toWideString(name)), "reserved");
+}
+
 void TestFileSystemOps::ensureTrailingSeparator()
 {
     WideString path(L"dir/");
@@ -274,6 +294,16 @@ void TestFileSystemOps::applyFileAttributesMapsUnixModeAndReadOnly()
 
     QVERIFY(!ApplyFileAttributes(pathOf("missing.txt"), 0x81A48020u));
     QCOMPARE(GetLastErrorNumber(), kErrorFileNotFound);
+
+    // A symbolic link is refused, never followed to what it points to.
+    QVERIFY(QFile::link(file, dir.filePath("link")));
+    QVERIFY(QFile::link(dir.filePath("ro-dir"), dir.filePath("dir-link")));
+    for (const UInt32 attributes : {0x81FF8020u, 0x21u}) {
+        QVERIFY(!ApplyFileAttributes(pathOf("link"), attributes));
+        QVERIFY(!ApplyFileAttributes(pathOf("dir-link"), attributes));
+    }
+    QCOMPARE(permissionsOf(file), mode_t(0755));
+    QCOMPARE(permissionsOf(dir.filePath("ro-dir")), mode_t(0755));
 }
 
 void TestFileSystemOps::findEntryReportsFilesDirectoriesAndRoots()
