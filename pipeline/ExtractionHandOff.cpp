@@ -13,8 +13,8 @@ namespace {
 QThread *workerThread = nullptr;
 const char kExtractingProperty[] = "velmoraExtracting";
 
-// Runs as the application object is destroyed: the worker's event loop ends, an extraction in progress
-// first runs to its end, and the process never ends under a running worker.
+// Runs as the application object is destroyed: the worker's event loop ends once the (stopped)
+// extraction in progress has returned, and the process never ends under a running worker.
 void stopWorkerThread()
 {
     workerThread->quit();
@@ -45,6 +45,11 @@ void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const Q
                      SLOT(ExtractionValue(const quint64)), Qt::QueuedConnection);
     if (firstHandOff) {
         workerThread->start(QThread::InheritPriority);
+        // A closed window ends the process promptly: the engine gives up the running extraction as soon
+        // as the event loop is over, before the post-routine waits for the thread. Nothing answers the
+        // aborted extraction, so nothing of it is recorded as installed.
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, worker,
+                         [worker] { worker->requestStop(); }, Qt::DirectConnection);
         qAddPostRoutine(stopWorkerThread);
     } else {
         // The thread runs already: the engine check its start made is asked for again, queued ahead
