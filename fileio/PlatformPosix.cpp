@@ -201,7 +201,10 @@ FileHandle openFile(const WideString &path, OpenMode mode)
             failWithErrno(error, error == EWOULDBLOCK ? kErrorSharingViolation : ErrorNumberFromErrno(error));
             return kInvalidHandle;
         }
-        if (mode == OpenMode::WriteCreateAlways && ftruncate(fd, 0) != 0) {
+        // Only a file with content is cut: ext4 takes any truncation to 0 for a file being replaced and
+        // starts writing its new data back when it is closed, which made closing a large extracted file
+        // (and the clean-up after a stop) wait while its data was sent to the disk.
+        if (mode == OpenMode::WriteCreateAlways && info.st_size != 0 && ftruncate(fd, 0) != 0) {
             const int error = errno;
             close(fd);
             failWithErrno(error);
