@@ -2,10 +2,12 @@
 // nginx, the page cache written back before each timed step.
 //   bench_download [GiB]   (default 2)
 // Prints both throughputs, their ratio and how far peak resident memory rose above the idle footprint.
+// The pipeline's debug lines are formatted but not printed, as curl runs silent.
 #include "app/AppState.h"
 #include "app/Endpoints.h"
 #include "app/MainWindow.h"
 #include "bench/support/BenchMachine.h"
+#include "bench/support/DebugLines.h"
 #include "bench/support/RandomFile.h"
 #include "bench/support/ToolRun.h"
 #include "pipeline/GameDownloader.h"
@@ -96,6 +98,7 @@ int main(int argc, char **argv)
     std::unique_ptr<MainWindow> window = LauncherUnderTest::open(manifestServer, "3;12;2;4;unchecked");
     Endpoints::overrideForTesting(nginx.baseUrl() + QStringLiteral("raw/"), nginx.baseUrl());
     MessageBoxWatcher messageBoxes; // the package is not checked: its "failed check" box is answered
+    discardDebugLines();
     LauncherUnderTest::clearInstallTree();
     window->ui->pushButton->setEnabled(false);
 

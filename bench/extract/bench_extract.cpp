@@ -27,7 +27,9 @@
 
 #include <sys/resource.h>
 
-// Stands for the pipeline on the main thread: receives the worker's answers through queued connections.
+// Stands for the pipeline on the main thread: receives the worker's answers through queued connections, the
+// same ones the pipeline connects (not the per-file name, which no part of the launcher listens to: a
+// receiver would cost a wake-up of this thread per file).
 class ExtractionWatcher : public QObject
 {
     Q_OBJECT
@@ -50,7 +52,6 @@ public slots:
         completed = completeValue;
         ++reports;
     }
-    void onFileName(QString) {}
 
 public:
     quint64 reports = 0;
@@ -104,8 +105,6 @@ int main(int argc, char **argv)
                      SLOT(onFileSize(const quint64)), Qt::QueuedConnection);
     QObject::connect(worker, SIGNAL(extract_completeValue_signal(const quint64)), &watcher,
                      SLOT(onCompleteValue(const quint64)), Qt::QueuedConnection);
-    QObject::connect(worker, SIGNAL(extracting_filename_signal(QString)), &watcher, SLOT(onFileName(QString)),
-                     Qt::QueuedConnection);
     workerThread.start();
     discardDebugLines();
 

@@ -84,6 +84,8 @@ LauncherRound runLauncher(QApplication &app, MainWindow &window, const BenchPack
     window.startGameDownload();
     while (!clock.ended())
         app.processEvents(QEventLoop::WaitForMoreEvents);
+    // The run's objects, its install lock among them, go as they would once the window's loop runs again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     LauncherRound round;
     round.ok = clock.succeeded() && clock.checkPauseEndedAt >= 0 &&
