@@ -11,7 +11,6 @@
 namespace {
 
 QThread *workerThread = nullptr;
-const char kExtractingProperty[] = "velmoraExtracting";
 
 // Runs as the application object is destroyed: the worker's event loop ends, an extraction in progress
 // first runs to its end, and the process never ends under a running worker.
@@ -26,7 +25,6 @@ void stopWorkerThread()
 void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const QString &outputDirectory)
 {
     Q7Zip *worker = Q7Zip::getInstance();
-    pipeline->setProperty(kExtractingProperty, true);
     const bool firstHandOff = !workerThread;
     if (firstHandOff) {
         workerThread = new QThread;
@@ -55,11 +53,6 @@ void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const Q
     emit worker->operation_signal_extract(archive, outputDirectory);
 }
 
-bool ExtractionHandOff::isExtracting(const QObject *pipeline)
-{
-    return pipeline->property(kExtractingProperty).toBool();
-}
-
 void ExtractionHandOff::checkEngine(int result)
 {
     if (result == 0)
@@ -74,7 +67,6 @@ bool ExtractionHandOff::finish(QObject *pipeline, Q7Zip::Operation operation, co
                                int result, const QString &successCaption)
 {
     QObject::disconnect(Q7Zip::getInstance(), nullptr, pipeline, nullptr);
-    pipeline->setProperty(kExtractingProperty, false);
     pipeline->deleteLater();
     qDebug() << "Operation_Result:" << operation << "," << result;
     if (result != 0) {
