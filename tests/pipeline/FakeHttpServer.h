@@ -32,7 +32,7 @@ public:
         QByteArray location;        // a Location header, for redirects
         // Complete, NoContentLength: send this much, then the rest after resumePaused(). The last byte
         // before the pause comes 150 ms late: the network library reports progress at most every 100 ms,
-        // so the client then reports exactly pauseAt bytes received.
+        // counted from the request, so the client reports progress at least once while paused.
         qint64 pauseAt = -1;
     };
 

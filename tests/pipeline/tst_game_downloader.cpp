@@ -6,6 +6,7 @@
 #include "app/TransferWatchdog.h"
 #include "archive/Q7Zip.h"
 #include "pipeline/GameDownloader.h"
+#include "pipeline/ProgressScale.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
@@ -244,11 +245,13 @@ void GameDownloaderTest::progressFollowsTheSteps()
     QVERIFY(ui().progressBar->isVisible());
     QCOMPARE(ui().progressBar->value(), 0);
 
-    QTRY_COMPARE(ui().progressBar_2->value(), package.size() / 2);
-    QCOMPARE(ui().label->text(), QStringLiteral("Downloading Game Package (1/3)"));
+    // Which report comes last before the pause depends on how the bytes arrived; any one shows both bars.
+    QTRY_COMPARE(ui().label->text(), QStringLiteral("Downloading Game Package (1/3)"));
+    const int received = ui().progressBar_2->value();
+    QVERIFY(received > 0 && received <= package.size() / 2);
     QCOMPARE(ui().progressBar_2->maximum(), package.size());
     QVERIFY(ui().progressBar_2->isVisible());
-    QCOMPARE(ui().progressBar->value(), 16);
+    QCOMPARE(ui().progressBar->value(), ProgressScale::overallValue(received, package.size(), 0.0));
 
     m_server.resumePaused();
     waitUntilInstalled();
