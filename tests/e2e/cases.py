@@ -378,7 +378,8 @@ def self_update(case):
     case.extra_pids.append(new_pid)
     check(os.readlink(f"/proc/{new_pid}/exe") == installed, "the running launcher is not the installed one")
     # Its manifest check, and the update offer it could make, come before its window shows.
-    check(len(launcher.lines(r"^New Launcher Version Found$")) == 1, "the version-4 launcher offered another update")
+    check(len(launcher.lines(r"^New Launcher Version Found$")) == 1,
+          "the version-4 launcher offered another update")
     case.x11.screenshot("updated-launcher")
     # Its button works: the game is not installed, so it offers the download.
     launcher.press_main_button(new_main)
