@@ -11,12 +11,14 @@
 namespace {
 
 QThread *workerThread = nullptr;
-const char kExtractingProperty[] = "velmoraExtracting";
 
-// Runs as the application object is destroyed: the worker's event loop ends once the (stopped)
-// extraction in progress has returned, and the process never ends under a running worker.
+// Runs as the application object is destroyed. A closed window ends the process promptly: the engine
+// gives up a running extraction at its next write or progress report, the worker's event loop ends, and
+// the process never ends under a running worker. Nothing is left to hear the stopped extraction's result,
+// so nothing of it is recorded as installed.
 void stopWorkerThread()
 {
+    Q7Zip::getInstance()->requestStop();
     workerThread->quit();
     workerThread->wait();
 }
@@ -26,7 +28,6 @@ void stopWorkerThread()
 void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const QString &outputDirectory)
 {
     Q7Zip *worker = Q7Zip::getInstance();
-    pipeline->setProperty(kExtractingProperty, true);
     const bool firstHandOff = !workerThread;
     if (firstHandOff) {
         workerThread = new QThread;
@@ -45,11 +46,6 @@ void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const Q
                      SLOT(ExtractionValue(const quint64)), Qt::QueuedConnection);
     if (firstHandOff) {
         workerThread->start(QThread::InheritPriority);
-        // A closed window ends the process promptly: the engine gives up the running extraction as soon
-        // as the event loop is over, before the post-routine waits for the thread. Nothing answers the
-        // aborted extraction, so nothing of it is recorded as installed.
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, worker,
-                         [worker] { worker->requestStop(); }, Qt::DirectConnection);
         qAddPostRoutine(stopWorkerThread);
     } else {
         // The thread runs already: the engine check its start made is asked for again, queued ahead
@@ -58,11 +54,6 @@ void ExtractionHandOff::start(QObject *pipeline, const QString &archive, const Q
     }
     PipelineWindow::showExtracting();
     emit worker->operation_signal_extract(archive, outputDirectory);
-}
-
-bool ExtractionHandOff::isExtracting(const QObject *pipeline)
-{
-    return pipeline->property(kExtractingProperty).toBool();
 }
 
 void ExtractionHandOff::checkEngine(int result)
@@ -79,7 +70,6 @@ bool ExtractionHandOff::finish(QObject *pipeline, Q7Zip::Operation operation, co
                                int result, const QString &successCaption)
 {
     QObject::disconnect(Q7Zip::getInstance(), nullptr, pipeline, nullptr);
-    pipeline->setProperty(kExtractingProperty, false);
     pipeline->deleteLater();
     qDebug() << "Operation_Result:" << operation << "," << result;
     if (result != 0) {

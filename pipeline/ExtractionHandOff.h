@@ -21,9 +21,6 @@ void start(QObject *pipeline, const QString &archive, const QString &outputDirec
 // WorkerThread_Started: an engine that cannot be loaded is reported and ends the application (-1).
 void checkEngine(int result);
 
-// Whether pipeline has handed a package over and waits for its result.
-bool isExtracting(const QObject *pipeline);
-
 // Operation_Result, the part both pipelines share: the worker stops answering pipeline, the package
 // file is removed, and a failure is reported and leaves the window idle. On success the window shows
 // the finished extraction with successCaption. Returns whether the extraction succeeded. Either way

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -48,12 +49,15 @@ void GameDownloader::startDownload()
 
 void GameDownloader::onDownloadProgress(qint64 received, qint64 total)
 {
-    PackageTransfer::showProgress(reply, QStringLiteral("Downloading Game Package (1/3)"), received, total);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::showProgress(reply, QStringLiteral("Downloading Game Package (1/3)"), received,
+                                      total);
 }
 
-void GameDownloader::onFinished(QNetworkReply *)
+void GameDownloader::onFinished(QNetworkReply *finishedReply)
 {
-    if (PackageTransfer::finish(this, reply, file) != PackageTransfer::Outcome::Downloaded)
+    if (PackageTransfer::finish(this, finishedReply, manager, reply, file) !=
+        PackageTransfer::Outcome::Downloaded)
         return;
 
     const QString packagePath = appPath("/TEMP/package.zip");
@@ -61,6 +65,8 @@ void GameDownloader::onFinished(QNetworkReply *)
         PipelineWindow::reportFailure(QStringLiteral("Failed to check package!\nPlease try again later."));
         PipelineWindow::resetToIdle();
         QFile::remove(packagePath);
+        // No extraction follows to release the pipeline.
+        deleteLater();
         return;
     }
     PipelineWindow::showCheckPassed();
@@ -69,12 +75,14 @@ void GameDownloader::onFinished(QNetworkReply *)
 
 void GameDownloader::onReadyRead()
 {
-    PackageTransfer::writeAvailable(reply, file);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::writeAvailable(this, manager, reply, file);
 }
 
 void GameDownloader::onReplyFinished()
 {
-    PackageTransfer::release(this, manager, reply, file);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::closeAfterLastHop(reply, file);
 }
 
 void GameDownloader::WorkerThread_Started(int result)

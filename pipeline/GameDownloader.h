@@ -3,6 +3,7 @@
 #include "archive/Q7Zip.h"
 
 #include <QObject>
+#include <QPointer>
 
 class QFile;
 class QNetworkAccessManager;
@@ -32,7 +33,8 @@ private slots:
     void ExtractionValue(const quint64 val);
 
 private:
-    QNetworkAccessManager *manager = nullptr;
-    QNetworkReply *reply = nullptr;
-    QFile *file = nullptr;
+    // Guarded: a run that is over has released them, and a late signal must find them gone.
+    QPointer<QNetworkAccessManager> manager;
+    QPointer<QNetworkReply> reply;
+    QPointer<QFile> file;
 };

@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 
 namespace {
 // The finished extraction stays on screen this long before the new launcher starts, and this one
@@ -43,13 +44,15 @@ void LauncherDownloader::startDownload()
 
 void LauncherDownloader::onDownloadProgress(qint64 received, qint64 total)
 {
-    PipelineWindow::showDownloadProgress(QStringLiteral("Downloading Launcher Package (1/3)"), received,
-                                         total);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::showProgress(reply, QStringLiteral("Downloading Launcher Package (1/3)"), received,
+                                      total);
 }
 
-void LauncherDownloader::onFinished(QNetworkReply *)
+void LauncherDownloader::onFinished(QNetworkReply *finishedReply)
 {
-    if (PackageTransfer::finish(this, reply, file) != PackageTransfer::Outcome::Downloaded)
+    if (PackageTransfer::finish(this, finishedReply, manager, reply, file) !=
+        PackageTransfer::Outcome::Downloaded)
         return;
     // No hash of the launcher package is published: the step shown as the check compares nothing.
     PipelineWindow::showCheckPassed();
@@ -58,12 +61,14 @@ void LauncherDownloader::onFinished(QNetworkReply *)
 
 void LauncherDownloader::onReadyRead()
 {
-    PackageTransfer::writeAvailable(reply, file);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::writeAvailable(this, manager, reply, file);
 }
 
 void LauncherDownloader::onReplyFinished()
 {
-    PackageTransfer::release(this, manager, reply, file);
+    if (PackageTransfer::isCurrent(sender(), reply))
+        PackageTransfer::closeAfterLastHop(reply, file);
 }
 
 void LauncherDownloader::WorkerThread_Started(int result)

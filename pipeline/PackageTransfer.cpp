@@ -2,7 +2,6 @@
 
 #include "app/EventLoopPause.h"
 #include "app/TransferWatchdog.h"
-#include "pipeline/ExtractionHandOff.h"
 #include "pipeline/PipelineWindow.h"
 
 #include <QCoreApplication>
@@ -62,25 +61,76 @@ void abortOnQuit(QNetworkAccessManager *manager)
     });
 }
 
+// Where a redirect answer leads, or why it must not be followed.
+struct NextHop
+{
+    QUrl address;
+    QString refusal;
+};
+
+NextHop nextHop(QNetworkReply *reply)
+{
+    const QByteArray location = reply->rawHeader("Location");
+    if (location.isEmpty())
+        return {QUrl(), QStringLiteral("Redirect without a location")};
+    const QUrl written(QString::fromUtf8(location));
+    if (!written.isValid())
+        return {QUrl(), QStringLiteral("Refused a redirect to %1").arg(QString::fromUtf8(location))};
+    const QUrl address = reply->url().resolved(written);
+    const QString scheme = address.scheme();
+    // Anything else would read local files, resources or inline data, or leave the web, as the package.
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || address.host().isEmpty())
+        return {QUrl(), QStringLiteral("Refused a redirect to %1").arg(address.toDisplayString())};
+    if (reply->url().scheme() == QLatin1String("https") && scheme != QLatin1String("https"))
+        return {QUrl(), QStringLiteral("Refused a redirect from https to %1").arg(address.toDisplayString())};
+    return {address, QString()};
+}
+
 void closeIfOpen(QFile *file)
 {
     if (file && file->isOpen())
         file->close();
 }
 
-PackageTransfer::Outcome fail(const QString &reason, QFile *file)
+void releaseFile(QPointer<QFile> &file)
 {
-    PipelineWindow::reportFailure(QLatin1String("Failed to download package!\nPlease try again later.\n") +
-                                  reason);
-    PipelineWindow::resetToIdle();
     closeIfOpen(file);
+    if (file)
+        file->deleteLater();
+    file = nullptr;
+}
+
+// The run's transfer is over: nothing of it answers or stays behind.
+void release(QPointer<QNetworkAccessManager> &manager, QPointer<QNetworkReply> &reply, QPointer<QFile> &file)
+{
+    reply = nullptr;
+    releaseFile(file);
+    // Deferred: the manager is still emitting the signal that brought us here; its replies go with it.
+    if (manager)
+        manager->deleteLater();
+    manager = nullptr;
+}
+
+PackageTransfer::Outcome fail(const QString &reason, QObject *pipeline,
+                              QPointer<QNetworkAccessManager> &manager, QPointer<QNetworkReply> &reply,
+                              QPointer<QFile> &file)
+{
+    // Over before the message shows: whatever the replies signal while it waits is not this run's.
+    reply = nullptr;
+    // The reason may carry what a server sent; the message is rich text and shows it as written.
+    PipelineWindow::reportFailure(QLatin1String("Failed to download package!\nPlease try again later.\n") +
+                                  reason.toHtmlEscaped());
+    PipelineWindow::resetToIdle();
+    release(manager, reply, file);
+    pipeline->deleteLater();
     return PackageTransfer::Outcome::Failed;
 }
 
 } // namespace
 
 void PackageTransfer::begin(QObject *pipeline, const QString &url, const QString &packagePath,
-                            QNetworkAccessManager *&manager, QNetworkReply *&reply, QFile *&file)
+                            QPointer<QNetworkAccessManager> &manager, QPointer<QNetworkReply> &reply,
+                            QPointer<QFile> &file)
 {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     manager = new QNetworkAccessManager(pipeline);
@@ -88,7 +138,14 @@ void PackageTransfer::begin(QObject *pipeline, const QString &url, const QString
     abortOnQuit(manager);
     reply = get(pipeline, manager, QUrl(url, QUrl::TolerantMode));
     file = new QFile(packagePath);
-    file->open(QIODevice::WriteOnly);
+    // Unbuffered, so a write that fails says so at once rather than in a final flush nobody hears. A
+    // failed open is reported with the first data.
+    (void)file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+bool PackageTransfer::isCurrent(const QObject *sender, const QNetworkReply *reply)
+{
+    return reply && sender == reply;
 }
 
 void PackageTransfer::showProgress(QNetworkReply *reply, const QString &caption, qint64 received,
@@ -98,53 +155,56 @@ void PackageTransfer::showProgress(QNetworkReply *reply, const QString &caption,
         PipelineWindow::showDownloadProgress(caption, received, total);
 }
 
-void PackageTransfer::writeAvailable(QNetworkReply *reply, QFile *file)
+void PackageTransfer::writeAvailable(QObject *pipeline, QPointer<QNetworkAccessManager> &manager,
+                                     QPointer<QNetworkReply> &reply, QPointer<QFile> &file)
 {
-    // Drained in every case, so the transfer goes on: a redirect's own page is not the package, and
-    // a file that could not be opened shows up in the check, without a warning for every chunk.
+    // Drained in every case, so the transfer goes on: a redirect's own page is not the package.
     const QByteArray data = reply->readAll();
-    if (file && file->isOpen() && redirectTarget(reply).isEmpty())
-        file->write(data);
-}
-
-void PackageTransfer::release(QObject *pipeline, QNetworkAccessManager *&manager, QNetworkReply *&reply,
-                              QFile *&file)
-{
-    if (!reply || !reply->isFinished())
+    if (!redirectTarget(reply).isEmpty() || (file->isOpen() && file->write(data) == data.size()))
         return;
-    closeIfOpen(file);
-    if (file)
-        file->deleteLater();
-    file = nullptr;
-    // Deferred: the reply is still emitting the signal that brought us here.
-    manager->deleteLater();
-    manager = nullptr;
-    reply = nullptr;
-    if (!ExtractionHandOff::isExtracting(pipeline))
-        pipeline->deleteLater();
+    // A package that cannot be written (a full disk, a TEMP that cannot be written to) is no network
+    // matter: a retry fails the same way unless the user makes room, and the partial file only holds on
+    // to the space the disk lacks.
+    const QString reason = file->errorString();
+    qDebug() << "Cannot write" << file->fileName() << reason;
+    QNetworkReply *transfer = reply;
+    reply = nullptr; // the end the abort reports is no longer this run's
+    transfer->abort();
+    file->close();
+    QFile::remove(file->fileName());
+    fail(reason, pipeline, manager, reply, file);
 }
 
-PackageTransfer::Outcome PackageTransfer::finish(QObject *pipeline, QNetworkReply *&reply, QFile *file)
+void PackageTransfer::closeAfterLastHop(QNetworkReply *reply, QPointer<QFile> &file)
 {
+    if (redirectTarget(reply).isEmpty())
+        releaseFile(file);
+}
+
+PackageTransfer::Outcome PackageTransfer::finish(QObject *pipeline, QNetworkReply *finishedReply,
+                                                 QPointer<QNetworkAccessManager> &manager,
+                                                 QPointer<QNetworkReply> &reply, QPointer<QFile> &file)
+{
+    if (!isCurrent(finishedReply, reply))
+        return Outcome::Ignored;
     qDebug() << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError)
-        return fail(TransferWatchdog::errorString(reply), file);
+        return fail(TransferWatchdog::errorString(reply), pipeline, manager, reply, file);
 
-    const QUrl target = redirectTarget(reply);
-    if (!target.isEmpty()) {
+    if (!redirectTarget(reply).isEmpty()) {
         const int redirects = reply->property(kRedirectsProperty).toInt() + 1;
         if (redirects > kMaxRedirects)
-            return fail(QStringLiteral("Too many redirects"), file);
-        if (reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https"))
-            return fail(QStringLiteral("Refused a redirect from https to %1").arg(target.toDisplayString()),
-                        file);
-        reply = get(pipeline, reply->manager(), target);
+            return fail(QStringLiteral("Too many redirects"), pipeline, manager, reply, file);
+        const NextHop next = nextHop(reply);
+        if (!next.refusal.isEmpty())
+            return fail(next.refusal, pipeline, manager, reply, file);
+        reply = get(pipeline, manager, next.address);
         reply->setProperty(kRedirectsProperty, redirects);
         return Outcome::Redirected;
     }
 
     qDebug() << "file is downloaded successfully.";
-    closeIfOpen(file);
+    release(manager, reply, file);
     PipelineWindow::showIntegrityCheck();
     if (!pauseProcessingEvents(kBeforeCheckMs))
         return Outcome::Stopped;

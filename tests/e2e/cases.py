@@ -7,20 +7,23 @@ against nginx serving a generated release on the launcher's compiled-in address.
 Exit status: 0 passed, 1 failed, 77 skipped (not enough disk for the large package)."""
 
 import argparse
+import functools
+import http.server
 import os
 import re
 import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from launcher_driver import (  # noqa: E402
     COMPLETE_LINE, DIALOG_LEFT_BUTTON, DIALOG_RIGHT_BUTTON, DOWNLOAD_TITLE, DOWNLOADED_LINE, MAIN_TITLE,
-    PROGRESS_LINE, RESULT_LINE, UPDATE_TITLE, Failure, Launcher, ReleaseServer, X11, Xvfb, assert_same_tree, check,
-    install_launcher, kill_pid, log, make_release, memory_kib, servable_dir, wait_until)
+    PROGRESS_LINE, RESULT_LINE, SERVER_PORT, UPDATE_TITLE, Failure, Launcher, ReleaseServer, X11, Xvfb,
+    assert_same_tree, check, install_launcher, kill_pid, log, make_release, memory_kib, servable_dir, wait_until)
 
 SKIP = 77
 GIB = 1 << 30
@@ -29,6 +32,39 @@ CLIENT = f"/files/{GAME}/Client.zip"
 REDIRECT = f"/releases/download/{GAME}/Client.zip"
 LAUNCHER_ZIP = "/raw/main/launcher/OSRELWIN/Launcher.zip"
 
+
+
+class HostileServer:
+    """A release server gone bad, on the launcher's compiled-in port: it serves a release's files, but
+    answers some paths with a redirect to wherever it likes ({path: Location})."""
+
+    def __init__(self, www, redirects):
+        self.counts = {}
+        server = self
+
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def do_GET(self):
+                server.counts[self.path] = server.counts.get(self.path, 0) + 1
+                if self.path not in redirects:
+                    return super().do_GET()
+                self.send_response(302)
+                self.send_header("Location", redirects[self.path])
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", SERVER_PORT),
+                                                     functools.partial(Handler, directory=www))
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def requests(self, path):
+        return self.counts.get(path, 0)
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
 
 
 class Case:
@@ -126,7 +162,7 @@ def play_and_check_game_runs(case, launcher, main):
         if wait_for_file(marker, 3):
             break
     check(os.path.exists(marker), "Play did not start the game")
-    time.sleep(0.5)
+    # Every case then closes the window: the launcher that answers that has stayed open.
     check(launcher.process.poll() is None, "the launcher did not stay open after starting the game")
 
 
@@ -237,8 +273,8 @@ def damaged_package(case):
         launcher.download(main, shoot=attempt == 1)
         launcher.wait_output(DOWNLOADED_LINE)
         launcher.answer_message_box("Launcher", timeout=30)
+        # A duplicate answer would come with this one and open a second box before the first is answered.
         wait_until(lambda: len(launcher.lines(RESULT_LINE)) >= attempt, 5, "the extraction result line")
-        time.sleep(1.0)  # room for a duplicate answer from an earlier run
         results = launcher.lines(RESULT_LINE)
         check(len(results) == attempt and all(r != "0" for r in results),
               f"attempt {attempt}: extraction results {results}")
@@ -248,6 +284,7 @@ def damaged_package(case):
         check(not case.exists("c.ini"), "a damaged package was recorded as installed")
     case.x11.screenshot("idle-after-extraction-failure")
     case.close(launcher, main)
+    check(len(launcher.lines(RESULT_LINE)) == 2, f"two attempts, results {launcher.lines(RESULT_LINE)}")
 
     case.make_release()  # the fixed release, with its own hash
     launcher = case.start()
@@ -257,6 +294,23 @@ def damaged_package(case):
     assert_same_tree(os.path.join(case.release, "GameDir"), os.path.join(case.install, "GameDir"))
     check(case.read("c.ini") == GAME.encode(), "c.ini not written after the fixed release")
     check(case.server.requests(CLIENT) == 1, "the fixed package was not served exactly once")
+    case.close(launcher, main)
+
+
+def hostile_redirect(case):
+    """The package request redirected to a local file: the download fails with its message, nothing is
+    installed, and the launcher lives on (it used to crash) until its window is closed."""
+    www = make_release(case.args.source, case.args.launcher, case.release)
+    case.server = HostileServer(www, {REDIRECT: "file:///etc/passwd"})
+    case.fresh_install()
+    launcher = case.start()
+    main = launcher.main_window()
+    launcher.download(main, shoot=False)
+    launcher.answer_message_box("Launcher", timeout=30)
+    check(launcher.lines(r"^302$") and not launcher.lines(DOWNLOADED_LINE),
+          "the redirect's target was taken for the package")
+    check(case.server.requests(REDIRECT) == 1, f"{case.server.requests(REDIRECT)} package requests")
+    check(not case.exists("c.ini") and not case.exists("GameDir/Velmora.exe"), "something was installed")
     case.close(launcher, main)
 
 
@@ -324,9 +378,9 @@ def self_update(case):
     new_pid = case.x11.window_pid(new_main)
     case.extra_pids.append(new_pid)
     check(os.readlink(f"/proc/{new_pid}/exe") == installed, "the running launcher is not the installed one")
-    time.sleep(1.5)
-    check(not case.x11.windows(UPDATE_TITLE), "the version-4 launcher offered another update")
-    check(len(launcher.lines(r"^New Launcher Version Found$")) == 1, "the new launcher found a newer one")
+    # Its manifest check, and the update offer it could make, come before its window shows.
+    check(len(launcher.lines(r"^New Launcher Version Found$")) == 1,
+          "the version-4 launcher offered another update")
     case.x11.screenshot("updated-launcher")
     # Its button works: the game is not installed, so it offers the download.
     launcher.press_main_button(new_main)
@@ -563,8 +617,8 @@ def values_after_download(launcher):
     return [int(v) for v in re.findall(r"^(\d+)$", section, re.MULTILINE)]
 
 
-CASES = {f.__name__: f for f in (first_install, update, current, bad_hash, damaged_package, engine_missing,
-                                 self_update, update_declined, large_package, write_failures,
+CASES = {f.__name__: f for f in (first_install, update, current, bad_hash, damaged_package, hostile_redirect,
+                                 engine_missing, self_update, update_declined, large_package, write_failures,
                                  concurrent_launchers, self_update_fails)}
 
 

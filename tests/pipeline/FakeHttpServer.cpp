@@ -100,7 +100,8 @@ FakeHttpServer::FakeHttpServer()
 
 QString FakeHttpServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort());
+    const QString scheme = m_server.certificate().isNull() ? QStringLiteral("http") : QStringLiteral("https");
+    return QStringLiteral("%1://127.0.0.1:%2/").arg(scheme).arg(m_server.serverPort());
 }
 
 void FakeHttpServer::setRoute(const QByteArray &path, const Route &route)

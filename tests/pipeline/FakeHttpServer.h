@@ -1,10 +1,11 @@
 #pragma once
 
+#include "tests/pipeline/TlsTcpServer.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 
 // A local HTTP/1.1 server with canned answers for fault injection: every path has a route that says
 // how to answer (or not to). One request per connection; answers close the connection.
@@ -31,13 +32,18 @@ public:
         QByteArray location;        // a Location header, for redirects
         // Complete, NoContentLength: send this much, then the rest after resumePaused(). The last byte
         // before the pause comes 150 ms late: the network library reports progress at most every 100 ms,
-        // so the client then reports exactly pauseAt bytes received.
+        // counted from the request, so the client reports progress at least once while paused.
         qint64 pauseAt = -1;
     };
 
     FakeHttpServer();
 
-    // "http://127.0.0.1:PORT/"
+    // From now on every connection speaks TLS, with a certificate made for this server. Returns why that
+    // failed, or an empty string. Clients trust the certificate only once they are told to.
+    QString serveOverTls() { return m_server.useNewCertificate(); }
+    const QSslCertificate &certificate() const { return m_server.certificate(); }
+
+    // "http://127.0.0.1:PORT/", or "https://..." once it serves over TLS
     QString baseUrl() const;
 
     void setRoute(const QByteArray &path, const Route &route);
@@ -61,7 +67,7 @@ private:
     friend class FakeHttpConnection;
     Route routeFor(const QByteArray &path);
 
-    QTcpServer m_server;
+    TlsTcpServer m_server;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, int> m_requests;
     qint64 m_bodyBytesSent = 0;

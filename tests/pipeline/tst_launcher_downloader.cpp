@@ -156,8 +156,9 @@ void LauncherDownloaderTest::missingExecutableIsReported()
     QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), 20000);
 
     QCOMPARE(m_messageBoxes.seen().size(), 1);
-    QVERIFY(m_messageBoxes.seen().first().text.contains(QStringLiteral("Failed to start the new launcher!\n") +
-                                                         updateDir("VelmoraGameLauncher.exe")));
+    const QString text = m_messageBoxes.seen().first().text;
+    QVERIFY2(text.contains(QStringLiteral("Failed to start the new launcher!\n") + updateDir("VelmoraGameLauncher.exe")),
+             qPrintable(text));
     QVERIFY(QFile::exists(updateDir("library.bin")));
 }
 
