@@ -1,20 +1,18 @@
 #include "app/MainWindow.h"
 
-#include "app/AppState.h"
-#include "app/DetachedStart.h"
-#include "app/DownloadSizeText.h"
-#include "app/HandOver.h"
-#include "app/HashMode.h"
-#include "app/InstallState.h"
-#include "app/LaunchMode.h"
-#include "app/ReleaseManifest.h"
+#include "app/ManifestCheck.h"
 #include "app/WindowSize.h"
+#include "core/AppState.h"
+#include "core/DetachedStart.h"
+#include "core/DownloadSizeText.h"
+#include "core/HandOver.h"
+#include "core/HashMode.h"
+#include "core/InstallState.h"
+#include "core/LaunchMode.h"
 #include "dialogs/DownloadInfo.h"
 #include "pipeline/GameDownloader.h"
-#include "pipeline/InstallLock.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
@@ -24,6 +22,8 @@
 #include <QTextBrowser>
 
 #include <cstdlib>
+
+MainWindow *g_mainWindow = nullptr;
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -52,6 +52,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     for (QWidget *widget : pipelineWidgets)
         widget->hide();
     g_mainWindow = this;
+    progress = std::make_unique<WindowProgress>(*ui);
 
     const QSize size = launcherWindowSize(QGuiApplication::primaryScreen()->geometry().width());
     setFixedSize(size);
@@ -72,19 +73,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
     delete ui;
+}
+
+void MainWindow::setMainButtonEnabled(bool enabled)
+{
+    ui->pushButton->setEnabled(enabled);
 }
 
 void MainWindow::startGameDownload()
 {
-    auto *downloader = new GameDownloader(nullptr);
-    // Another launcher may be installing here right now: its GameDir is not ours to wipe.
-    if (!takeInstallLock(downloader))
-        return;
-    QDir gameDir(QCoreApplication::applicationDirPath() + QLatin1String("/GameDir/"));
-    if (gameDir.exists())
-        gameDir.removeRecursively();
-    downloader->startDownload();
+    (new GameDownloader(nullptr))->startDownload();
 }
 
 void MainWindow::on_pushButton_clicked(bool)

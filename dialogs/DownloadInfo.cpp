@@ -1,7 +1,6 @@
 #include "dialogs/DownloadInfo.h"
 
-#include "app/AppState.h"
-#include "app/MainWindow.h"
+#include "core/LauncherWindow.h"
 
 #include <QPushButton>
 
@@ -9,37 +8,42 @@ QDialog *g_downloadInfoWindow = nullptr;
 
 DownloadInfo::DownloadInfo(QWidget *parent) : QDialog(parent), ui(new Ui::DownloadInfo)
 {
-    g_mainWindow->ui->pushButton->setEnabled(false);
-    g_downloadInfoWindow = new QDialog(nullptr);
-    ui->setupUi(g_downloadInfoWindow);
+    LauncherWindow::current()->setMainButtonEnabled(false);
+    g_downloadInfoWindow = window = new QDialog(nullptr);
+    // The window and this object go together once the window has been answered or closed.
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, SIGNAL(finished(int)), this, SLOT(deleteLater()));
+    ui->setupUi(window);
     connect(ui->Cancel, SIGNAL(clicked(bool)), this, SLOT(on_Cancel_clicked(bool)));
     connect(ui->Download, SIGNAL(clicked(bool)), this, SLOT(on_Download_clicked(bool)));
     // Closing the window by its title bar or Escape rejects it: that answers like "Cancel", so the
     // main button does not stay disabled with nothing left to re-enable it.
-    connect(g_downloadInfoWindow, SIGNAL(rejected()), ui->Cancel, SLOT(click()));
-    g_downloadInfoWindow->show();
+    connect(window, SIGNAL(rejected()), ui->Cancel, SLOT(click()));
+    window->show();
 }
 
 DownloadInfo::~DownloadInfo()
 {
+    if (g_downloadInfoWindow == window)
+        g_downloadInfoWindow = nullptr;
     delete ui;
 }
 
 void DownloadInfo::on_Cancel_clicked(bool)
 {
     closeWindow();
-    g_mainWindow->ui->pushButton->setEnabled(true);
+    LauncherWindow::current()->setMainButtonEnabled(true);
 }
 
 void DownloadInfo::on_Download_clicked(bool)
 {
     closeWindow();
-    g_mainWindow->startGameDownload();
+    LauncherWindow::current()->startGameDownload();
 }
 
 void DownloadInfo::closeWindow()
 {
     // The buttons' own close must not come back as a rejection and be answered a second time.
-    disconnect(g_downloadInfoWindow, SIGNAL(rejected()), ui->Cancel, SLOT(click()));
-    g_downloadInfoWindow->close();
+    disconnect(window, SIGNAL(rejected()), ui->Cancel, SLOT(click()));
+    window->close();
 }

@@ -4,7 +4,8 @@
 
 #include "dialogs/DownloadInfoForm.h"
 
-// The window the user sees; every DownloadInfo builds a new one and both slots act on it.
+// The window the user sees; every DownloadInfo builds a new one and both slots act on it. It points at
+// no window once that window is gone.
 extern QDialog *g_downloadInfoWindow;
 
 // Shows the sizes of the next download in a window of its own and offers "Cancel" or "Download". The
@@ -25,4 +26,6 @@ private slots:
 
 private:
     void closeWindow();
+
+    QDialog *window = nullptr;
 };

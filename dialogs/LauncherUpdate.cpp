@@ -1,6 +1,5 @@
 #include "dialogs/LauncherUpdate.h"
 
-#include "pipeline/InstallLock.h"
 #include "pipeline/LauncherDownloader.h"
 
 #include <QCoreApplication>
@@ -11,18 +10,23 @@ bool g_launcherUpdateStarted = false;
 
 LauncherUpdate::LauncherUpdate(QWidget *parent) : QDialog(parent), ui(new Ui::LauncherUpdate)
 {
-    g_launcherUpdateWindow = new QDialog(nullptr);
-    ui->setupUi(g_launcherUpdateWindow);
+    g_launcherUpdateWindow = window = new QDialog(nullptr);
+    ui->setupUi(window);
     connect(ui->Cancel, SIGNAL(clicked(bool)), this, SLOT(on_Cancel_clicked(bool)));
     connect(ui->Update, SIGNAL(clicked(bool)), this, SLOT(on_Update_clicked(bool)));
-    connect(g_launcherUpdateWindow, SIGNAL(finished(int)), this, SLOT(OnFinish(int)));
+    connect(window, SIGNAL(finished(int)), this, SLOT(OnFinish(int)));
+    // The window and this object go together once the window has been answered or closed.
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, SIGNAL(finished(int)), this, SLOT(deleteLater()));
     connect(QCoreApplication::instance(), SIGNAL(applicationStateChanged(Qt::ApplicationState)), this,
             SLOT(OnTop(Qt::ApplicationState)));
-    g_launcherUpdateWindow->show();
+    window->show();
 }
 
 LauncherUpdate::~LauncherUpdate()
 {
+    if (g_launcherUpdateWindow == window)
+        g_launcherUpdateWindow = nullptr;
     delete ui;
 }
 
@@ -33,12 +37,10 @@ void LauncherUpdate::on_Cancel_clicked(bool)
 
 void LauncherUpdate::on_Update_clicked(bool)
 {
-    auto *downloader = new LauncherDownloader(nullptr);
-    if (takeInstallLock(downloader))
-        downloader->startDownload();
+    (new LauncherDownloader(nullptr))->startDownload();
     // Before closing: closing emits finished(), and OnFinish must see the update as started.
     g_launcherUpdateStarted = true;
-    g_launcherUpdateWindow->close();
+    window->close();
 }
 
 void LauncherUpdate::OnFinish(int)
@@ -53,7 +55,6 @@ void LauncherUpdate::OnTop(Qt::ApplicationState state)
         return;
     // Changing the flags hides the window; showing it in every state also brings back a hidden one.
     if (state == Qt::ApplicationActive)
-        g_launcherUpdateWindow->setWindowFlags(g_launcherUpdateWindow->windowFlags() |
-                                               Qt::WindowStaysOnTopHint);
-    g_launcherUpdateWindow->show();
+        window->setWindowFlags(window->windowFlags() | Qt::WindowStaysOnTopHint);
+    window->show();
 }

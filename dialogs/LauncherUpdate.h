@@ -4,7 +4,8 @@
 
 #include "dialogs/LauncherUpdateForm.h"
 
-// The window the user sees; every LauncherUpdate builds a new one and all four slots act on it.
+// The window the user sees; every LauncherUpdate builds a new one and all four slots act on it. It points
+// at no window once that window is gone.
 extern QDialog *g_launcherUpdateWindow;
 // Set once the self-update has started; from then on closing the window or switching applications
 // changes nothing.
@@ -27,4 +28,7 @@ private slots:
     void on_Update_clicked(bool checked);
     void OnFinish(int result);
     void OnTop(Qt::ApplicationState state);
+
+private:
+    QDialog *window = nullptr;
 };

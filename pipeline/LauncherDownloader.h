@@ -1,40 +1,24 @@
 #pragma once
 
-#include "archive/Q7Zip.h"
+#include "pipeline/PackagePipeline.h"
 
-#include <QObject>
-#include <QPointer>
-
-class QFile;
-class QNetworkAccessManager;
-class QNetworkReply;
-
-// The launcher self-update pipeline, twin of GameDownloader: downloads the launcher package, unpacks it
-// into TEMP/LauncherUpdate, starts the new launcher there and ends this one. One object per
-// attempt, released when its run is over.
-class LauncherDownloader : public QObject
+// The launcher self-update pipeline: downloads the launcher package, unpacks it into TEMP/LauncherUpdate,
+// starts the new launcher there and ends this one; the new one finishes the update (the hand-over). One
+// object per attempt, released when its run is over.
+class LauncherDownloader : public PackagePipeline
 {
     Q_OBJECT
 
 public:
     explicit LauncherDownloader(QObject *parent = nullptr);
-    ~LauncherDownloader() override;
 
-    void startDownload();
-
-private slots:
-    void onDownloadProgress(qint64 received, qint64 total);
-    void onFinished(QNetworkReply *finishedReply);
-    void onReadyRead();
-    void onReplyFinished();
-    void WorkerThread_Started(int result);
-    void Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result);
-    void ExtractRange(const quint64 val);
-    void ExtractionValue(const quint64 val);
-
-private:
-    // Guarded: a run that is over has released them, and a late signal must find them gone.
-    QPointer<QNetworkAccessManager> manager;
-    QPointer<QNetworkReply> reply;
-    QPointer<QFile> file;
+protected:
+    QString packageUrl() const override;
+    QString packagePath() const override;
+    QString outputDirectory() const override;
+    QString downloadCaption() const override;
+    QString successCaption() const override;
+    void prepareDirectories() override;
+    bool verifyPackage() override;
+    void afterExtraction() override;
 };

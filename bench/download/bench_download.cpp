@@ -3,13 +3,13 @@
 //   bench_download [GiB]   (default 2)
 // Prints both throughputs, their ratio and how far peak resident memory rose above the idle footprint.
 // The pipeline's debug lines are formatted but not printed, as curl runs silent.
-#include "app/AppState.h"
-#include "app/Endpoints.h"
 #include "app/MainWindow.h"
 #include "bench/support/BenchMachine.h"
 #include "bench/support/DebugLines.h"
 #include "bench/support/RandomFile.h"
 #include "bench/support/ToolRun.h"
+#include "core/AppState.h"
+#include "core/Endpoints.h"
 #include "pipeline/GameDownloader.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"

@@ -13,16 +13,17 @@
 // (default: the system temporary directory). Each round runs both sides, in alternating order, each after
 // the page cache has been written back and with the package already in the page cache (as nginx serves it
 // to both); the best round of each side counts. Both trees are checked against the package's.
-#include "app/AppState.h"
-#include "app/BuildConfig.h"
-#include "app/Endpoints.h"
-#include "app/FileChecksum.h"
 #include "app/MainWindow.h"
 #include "bench/install/InstallClock.h"
 #include "bench/support/BenchMachine.h"
 #include "bench/support/BenchPackage.h"
 #include "bench/support/DebugLines.h"
 #include "bench/support/ToolRun.h"
+#include "core/AppState.h"
+#include "core/BuildConfig.h"
+#include "core/Endpoints.h"
+#include "core/FileChecksum.h"
+#include "pipeline/ArchiveWorkerThread.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ReleaseServer.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -126,6 +127,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ArchiveWorkerThread archiveWorker;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     BenchMachine::reportLoad("start");
     const QStringList args = app.arguments().mid(1);

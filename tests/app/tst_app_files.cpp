@@ -1,10 +1,10 @@
 // The shell's pure rules and small files: digests, the installed-version file, the game's presence,
 // the launch-mode choice, the window size and the download-information text.
-#include "app/DownloadSizeText.h"
-#include "app/FileChecksum.h"
-#include "app/InstallState.h"
-#include "app/LaunchMode.h"
 #include "app/WindowSize.h"
+#include "core/DownloadSizeText.h"
+#include "core/FileChecksum.h"
+#include "core/InstallState.h"
+#include "core/LaunchMode.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The main window as the normal mode builds it, under the offscreen platform.
-#include "app/AppState.h"
-#include "app/DownloadSizeText.h"
 #include "app/MainWindow.h"
-#include "app/ReleaseManifest.h"
+#include "app/ManifestCheck.h"
 #include "app/WindowSize.h"
+#include "core/AppState.h"
+#include "core/DownloadSizeText.h"
 #include "dialogs/DownloadInfo.h"
 #include "tests/app/TestFiles.h"
 

@@ -1,9 +1,9 @@
 // The release manifest check at start-up: what it stores, how it labels and enables the main button,
 // and how it fails, against a fault-injecting fake server.
-#include "app/AppState.h"
 #include "app/MainWindow.h"
-#include "app/ReleaseManifest.h"
-#include "app/TransferWatchdog.h"
+#include "app/ManifestCheck.h"
+#include "core/AppState.h"
+#include "core/TransferWatchdog.h"
 #include "dialogs/LauncherUpdate.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"

@@ -1,6 +1,6 @@
 // The download-information dialog as the main button opens it, under the offscreen platform.
-#include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "core/AppState.h"
 #include "dialogs/DownloadInfo.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -82,17 +84,17 @@ void DownloadInfoTest::init()
 
 void DownloadInfoTest::cleanup()
 {
-    // Nothing in the launcher deletes these; the test does, so that cases stay apart.
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    for (QWidget *widget : windows) {
-        if (qobject_cast<DownloadInfo *>(widget))
-            delete widget;
-    }
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("DownloadInfo"))
-            delete widget;
-    }
-    g_downloadInfoWindow = nullptr;
+    // However a case ends, a window answered or closed goes, and its dialog with it.
+    if (g_downloadInfoWindow)
+        g_downloadInfoWindow->close();
+    const auto remains = [] {
+        const QList<QWidget *> windows = QApplication::topLevelWidgets();
+        return std::any_of(windows.cbegin(), windows.cend(), [](QWidget *widget) {
+            return qobject_cast<DownloadInfo *>(widget) ||
+                   widget->objectName() == QLatin1String("DownloadInfo");
+        });
+    };
+    QTRY_VERIFY(!remains() && !g_downloadInfoWindow);
     LauncherUnderTest::clearInstallTree();
 }
 

@@ -1,6 +1,6 @@
-#include "app/AppState.h"
-#include "app/Endpoints.h"
 #include "app/MainWindow.h"
+#include "core/AppState.h"
+#include "core/Endpoints.h"
 #include "dialogs/LauncherUpdate.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -87,44 +90,48 @@ void LauncherUpdateTest::cleanupTestCase()
 
 void LauncherUpdateTest::buildsItsFormOnASeparateWindow()
 {
-    LauncherUpdate dialog(nullptr);
+    auto *dialog = new LauncherUpdate(nullptr);
     QDialog *window = g_launcherUpdateWindow;
-    QVERIFY(window && window != &dialog);
+    QVERIFY(window && window != dialog);
     QVERIFY(window->isVisible());
-    QVERIFY(!dialog.isVisible());
+    QVERIFY(!dialog->isVisible());
     QVERIFY(!window->isModal());
     QCOMPARE(window->parent(), nullptr);
     QCOMPARE(window->windowTitle(), QStringLiteral("Launcher Updater"));
     QCOMPARE(window->size(), QSize(400, 300));
 
-    QCOMPARE(dialog.ui->label->parent(), window);
-    QCOMPARE(dialog.ui->label->text(), QStringLiteral("Launcher Update Found"));
-    QCOMPARE(int(dialog.ui->label->alignment()), 0x84);
-    QCOMPARE(dialog.ui->label->geometry(), QRect(0, 0, 401, 31));
-    QCOMPARE(dialog.ui->textBrowser->geometry(), QRect(10, 40, 381, 201));
-    QVERIFY(dialog.ui->textBrowser->toPlainText().isEmpty());
+    QCOMPARE(dialog->ui->label->parent(), window);
+    QCOMPARE(dialog->ui->label->text(), QStringLiteral("Launcher Update Found"));
+    QCOMPARE(int(dialog->ui->label->alignment()), 0x84);
+    QCOMPARE(dialog->ui->label->geometry(), QRect(0, 0, 401, 31));
+    QCOMPARE(dialog->ui->textBrowser->geometry(), QRect(10, 40, 381, 201));
+    QVERIFY(dialog->ui->textBrowser->toPlainText().isEmpty());
     // The end-to-end tests click these by position.
-    QCOMPARE(dialog.ui->Cancel->geometry(), QRect(10, 250, 181, 41));
-    QCOMPARE(dialog.ui->Update->geometry(), QRect(210, 250, 181, 41));
-    QCOMPARE(dialog.ui->Cancel->text(), QStringLiteral("Cancel"));
-    QCOMPARE(dialog.ui->Update->text(), QStringLiteral("Update"));
+    QCOMPARE(dialog->ui->Cancel->geometry(), QRect(10, 250, 181, 41));
+    QCOMPARE(dialog->ui->Update->geometry(), QRect(210, 250, 181, 41));
+    QCOMPARE(dialog->ui->Cancel->text(), QStringLiteral("Cancel"));
+    QCOMPARE(dialog->ui->Update->text(), QStringLiteral("Update"));
 
     // A second dialog builds a new window; the first stays alive.
-    LauncherUpdate second(nullptr);
+    auto *second = new LauncherUpdate(nullptr);
     QVERIFY(g_launcherUpdateWindow != window);
     QVERIFY(window->isVisible());
     window->hide();
     g_launcherUpdateWindow->hide();
+    delete second;
+    delete dialog;
 }
 
 void LauncherUpdateTest::cancelQuitsTheLauncher()
 {
-    LauncherUpdate dialog(nullptr);
-    QTimer::singleShot(0, dialog.ui->Cancel, [&] { QTest::mouseClick(dialog.ui->Cancel, Qt::LeftButton); });
+    auto *dialog = new LauncherUpdate(nullptr);
+    QPushButton *cancel = dialog->ui->Cancel;
+    QTimer::singleShot(0, cancel, [=] { QTest::mouseClick(cancel, Qt::LeftButton); });
     QCOMPARE(execFor(5000), 0);
     QVERIFY(!g_launcherUpdateStarted);
     QCOMPARE(m_server.requestCount(kLauncherPackage), 0);
     g_launcherUpdateWindow->hide();
+    delete dialog;
 }
 
 void LauncherUpdateTest::closingTheWindowQuitsTheLauncher_data()
@@ -137,8 +144,8 @@ void LauncherUpdateTest::closingTheWindowQuitsTheLauncher_data()
 void LauncherUpdateTest::closingTheWindowQuitsTheLauncher()
 {
     QFETCH(bool, escape);
-    LauncherUpdate dialog(nullptr);
-    QDialog *window = g_launcherUpdateWindow;
+    QPointer<LauncherUpdate> dialog = new LauncherUpdate(nullptr);
+    QPointer<QDialog> window = g_launcherUpdateWindow;
     QTimer::singleShot(0, window, [=] {
         if (escape)
             QTest::keyClick(window, Qt::Key_Escape);
@@ -146,14 +153,15 @@ void LauncherUpdateTest::closingTheWindowQuitsTheLauncher()
             window->close();
     });
     QCOMPARE(execFor(5000), 0);
-    QVERIFY(!window->isVisible());
+    // The closed window and its dialog are released together.
+    QTRY_VERIFY(!window && !dialog && !g_launcherUpdateWindow);
     QVERIFY(!g_launcherUpdateStarted);
     QCOMPARE(m_server.requestCount(kLauncherPackage), 0);
 }
 
 void LauncherUpdateTest::activationPutsTheWindowOnTopAndShowsIt()
 {
-    LauncherUpdate dialog(nullptr);
+    std::unique_ptr<LauncherUpdate> dialog(new LauncherUpdate(nullptr));
     QDialog *window = g_launcherUpdateWindow;
     QVERIFY(!(window->windowFlags() & Qt::WindowStaysOnTopHint));
 
@@ -179,25 +187,22 @@ void LauncherUpdateTest::activationPutsTheWindowOnTopAndShowsIt()
 // Last: the started flag is never cleared again.
 void LauncherUpdateTest::updateStartsTheSelfUpdateAndLeavesTheLauncherRunning()
 {
-    LauncherUpdate dialog(nullptr);
-    QDialog *window = g_launcherUpdateWindow;
-    QTimer::singleShot(0, dialog.ui->Update,
-                       [&] { QTest::mouseClick(dialog.ui->Update, Qt::LeftButton, {}); });
+    QPointer<LauncherUpdate> dialog = new LauncherUpdate(nullptr);
+    QPointer<QDialog> window = g_launcherUpdateWindow;
+    QPushButton *update = dialog->ui->Update;
+    QTimer::singleShot(0, update, [=] { QTest::mouseClick(update, Qt::LeftButton, {}); });
     QCOMPARE(execFor(1500), kStillRunning);
     QVERIFY(g_launcherUpdateStarted);
-    QVERIFY(!window->isVisible());
+    QTRY_VERIFY(!window && !dialog);
     // The self-update pipeline asked for the launcher package (the server answers 404, so the run fails
     // and the watcher answers its message box).
     QTRY_COMPARE(m_server.requestCount(kLauncherPackage), 1);
     QTRY_COMPARE(m_messages.seen().size(), 1);
     QCOMPARE(m_messages.seen().first().title, QStringLiteral("Launcher"));
 
-    // From now on state changes neither show the window nor change its flags.
-    const Qt::WindowFlags flags = window->windowFlags();
+    // From now on state changes bring back no window.
     setApplicationState(Qt::ApplicationActive);
     setApplicationState(Qt::ApplicationInactive);
-    QVERIFY(!window->isVisible());
-    QCOMPARE(window->windowFlags(), flags);
     QCOMPARE(execFor(300), kStillRunning);
 }
 

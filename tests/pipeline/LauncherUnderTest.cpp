@@ -1,7 +1,8 @@
 #include "tests/pipeline/LauncherUnderTest.h"
 
-#include "app/Endpoints.h"
 #include "app/MainWindow.h"
+#include "core/Endpoints.h"
+#include "pipeline/ArchiveWorkerThread.h"
 #include "tests/pipeline/FakeHttpServer.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,11 @@ std::unique_ptr<MainWindow> LauncherUnderTest::open(FakeHttpServer &server, cons
 {
     Endpoints::overrideForTesting(server.baseUrl() + QStringLiteral("raw/"), server.baseUrl());
     server.setRoute("/raw/main/launcher/version.txt", FakeHttpServer::complete(manifest));
+    if (!ArchiveWorkerThread::current()) {
+        // As the launcher's main has it: the worker's thread is stopped before the application object goes.
+        new ArchiveWorkerThread;
+        qAddPostRoutine([] { delete ArchiveWorkerThread::current(); });
+    }
     return std::make_unique<MainWindow>();
 }
 

@@ -1,8 +1,8 @@
 // A game installation whose archive engine cannot be loaded: the "Q7Zip" message, then the end of
 // the application with -1. A process of its own, since a loaded engine stays loaded.
-#include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "archive/EngineLibrary.h"
+#include "core/AppState.h"
 #include "pipeline/GameDownloader.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"

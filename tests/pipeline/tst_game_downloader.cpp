@@ -1,12 +1,12 @@
 // The game package pipeline's download and integrity check, against a fault-injecting fake server and
 // the real release server (nginx, through its redirect).
-#include "app/AppState.h"
-#include "app/Endpoints.h"
 #include "app/MainWindow.h"
-#include "app/TransferWatchdog.h"
 #include "archive/Q7Zip.h"
+#include "core/AppState.h"
+#include "core/Endpoints.h"
+#include "core/ProgressScale.h"
+#include "core/TransferWatchdog.h"
 #include "pipeline/GameDownloader.h"
-#include "pipeline/ProgressScale.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/pipeline/ProgressRecorder.h"
@@ -306,7 +306,8 @@ void GameDownloaderTest::transferFaultsReportDownloadFailure()
     g_packageHash = md5(route.body);
     const QString package = LauncherUnderTest::path("/TEMP/package.zip");
     if (diskFull)
-        QVERIFY(QDir().mkpath(LauncherUnderTest::path("/TEMP")) && QFile::link(QStringLiteral("/dev/full"), package));
+        QVERIFY(QDir().mkpath(LauncherUnderTest::path("/TEMP")) &&
+                QFile::link(QStringLiteral("/dev/full"), package));
 
     startPipeline();
     waitUntilIdle();

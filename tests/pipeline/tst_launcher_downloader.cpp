@@ -1,9 +1,9 @@
 // The launcher self-update pipeline, in-process with the real engine: download, extraction into
 // TEMP/LauncherUpdate, start of the new launcher and the end of this one. The test runs from a
 // directory whose path holds a space.
-#include "app/AppState.h"
-#include "app/Endpoints.h"
 #include "app/MainWindow.h"
+#include "core/AppState.h"
+#include "core/Endpoints.h"
 #include "pipeline/LauncherDownloader.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
@@ -157,7 +157,8 @@ void LauncherDownloaderTest::missingExecutableIsReported()
 
     QCOMPARE(m_messageBoxes.seen().size(), 1);
     const QString text = m_messageBoxes.seen().first().text;
-    QVERIFY2(text.contains(QStringLiteral("Failed to start the new launcher!\n") + updateDir("VelmoraGameLauncher.exe")),
+    QVERIFY2(text.contains(QStringLiteral("Failed to start the new launcher!\n") +
+                           updateDir("VelmoraGameLauncher.exe")),
              qPrintable(text));
     QVERIFY(QFile::exists(updateDir("library.bin")));
 }

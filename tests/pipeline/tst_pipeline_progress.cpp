@@ -1,7 +1,7 @@
 // How the pipelines map 64-bit byte counts onto the main window's int-valued bars.
 #include "app/MainWindow.h"
-#include "pipeline/PipelineWindow.h"
-#include "pipeline/ProgressScale.h"
+#include "core/ProgressScale.h"
+#include "core/ProgressView.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/support/MessageBoxWatcher.h"
@@ -96,34 +96,34 @@ void PipelineProgressTest::shiftKeepsTotalsInIntRange()
 void PipelineProgressTest::downloadReportsOnTheBars()
 {
     const QString caption = QStringLiteral("Downloading Game Package (1/3)");
-    PipelineWindow::showPreparing();
+    ProgressView::current()->showPreparing();
 
-    PipelineWindow::showDownloadProgress(caption, 3 * kGiB, 6 * kGiB);
+    ProgressView::current()->showDownloadProgress(caption, 3 * kGiB, 6 * kGiB);
     QCOMPARE(ui().label->text(), caption);
     QVERIFY(!ui().progressBar_2->isHidden());
     QCOMPARE(ui().progressBar_2->value() * 2, ui().progressBar_2->maximum());
     QCOMPARE(ui().progressBar->value(), 16);
 
     // Size not reported: the step bar goes, the overall bar stays.
-    PipelineWindow::showDownloadProgress(caption, 4 * kGiB, -1);
+    ProgressView::current()->showDownloadProgress(caption, 4 * kGiB, -1);
     QVERIFY(ui().progressBar_2->isHidden());
     QCOMPARE(ui().progressBar->value(), 16);
 
     // A total of 0: an indeterminate step bar, the overall bar stays.
-    PipelineWindow::showDownloadProgress(caption, 0, 0);
+    ProgressView::current()->showDownloadProgress(caption, 0, 0);
     QCOMPARE(ui().progressBar_2->maximum(), 0);
     QCOMPARE(ui().progressBar->value(), 16);
 }
 
 void PipelineProgressTest::extractionBeyond4GiB()
 {
-    PipelineWindow::showCheckPassed();
-    PipelineWindow::setStepTotal(6 * kGiB);
-    PipelineWindow::showExtractionValue(3 * kGiB);
+    ProgressView::current()->showCheckPassed();
+    ProgressView::current()->setExtractionTotal(6 * kGiB);
+    ProgressView::current()->showExtractionValue(3 * kGiB);
     QCOMPARE(ui().progressBar->value(), 82);
     QCOMPARE(ui().progressBar_2->value() * 2, ui().progressBar_2->maximum());
 
-    PipelineWindow::showExtractionValue(6 * kGiB);
+    ProgressView::current()->showExtractionValue(6 * kGiB);
     QCOMPARE(ui().progressBar->value(), 99);
     QCOMPARE(ui().progressBar_2->value(), ui().progressBar_2->maximum());
 }
@@ -131,14 +131,14 @@ void PipelineProgressTest::extractionBeyond4GiB()
 void PipelineProgressTest::extractionWithoutOrWithZeroTotal()
 {
     // No total reported: values count against the 0..100 of the hand-off.
-    PipelineWindow::showCheckPassed();
-    PipelineWindow::showExtractionValue(50);
+    ProgressView::current()->showCheckPassed();
+    ProgressView::current()->showExtractionValue(50);
     QCOMPARE(ui().progressBar->value(), 82);
     QCOMPARE(ui().progressBar_2->value(), 50);
 
     // A total of 0 leaves the overall bar where it is.
-    PipelineWindow::setStepTotal(0);
-    PipelineWindow::showExtractionValue(0);
+    ProgressView::current()->setExtractionTotal(0);
+    ProgressView::current()->showExtractionValue(0);
     QCOMPARE(ui().progressBar->value(), 82);
 }
 

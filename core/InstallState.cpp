@@ -1,4 +1,4 @@
-#include "app/InstallState.h"
+#include "core/InstallState.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/BuildConfig.h"
+#include "core/BuildConfig.h"
 
 // Kept alone in its translation unit: an executable that brings its own definition (a test build of a
 // newer launcher) never pulls this one from the library.

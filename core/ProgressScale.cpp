@@ -1,4 +1,4 @@
-#include "pipeline/ProgressScale.h"
+#include "core/ProgressScale.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "app/TransferWatchdog.h"
+#include "core/TransferWatchdog.h"
 
 #include <QNetworkReply>
 

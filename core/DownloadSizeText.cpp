@@ -1,4 +1,4 @@
-#include "app/DownloadSizeText.h"
+#include "core/DownloadSizeText.h"
 
 QString downloadSizeText(const QString &packageSizeGb, const QString &installedSizeGb)
 {

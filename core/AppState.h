@@ -2,10 +2,7 @@
 
 #include <QString>
 
-class MainWindow;
-
-// Process-wide application state, used on the GUI thread only.
-extern MainWindow *g_mainWindow;
+// Process-wide state of the installation and the latest release, used on the GUI thread only.
 extern bool g_gameInstalled;
 extern QString g_installedVersion;
 extern QString g_latestVersion;

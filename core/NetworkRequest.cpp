@@ -1,4 +1,4 @@
-#include "app/NetworkRequest.h"
+#include "core/NetworkRequest.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "app/DetachedStart.h"
+#include "core/DetachedStart.h"
 
 #include <QProcess>
 #include <QStringList>

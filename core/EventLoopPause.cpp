@@ -1,4 +1,4 @@
-#include "app/EventLoopPause.h"
+#include "core/EventLoopPause.h"
 
 #include <QEventLoop>
 #include <QTimer>

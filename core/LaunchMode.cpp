@@ -1,4 +1,4 @@
-#include "app/LaunchMode.h"
+#include "core/LaunchMode.h"
 
 namespace {
 

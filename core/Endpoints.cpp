@@ -1,6 +1,6 @@
-#include "app/Endpoints.h"
+#include "core/Endpoints.h"
 
-#include "app/BuildConfig.h"
+#include "core/BuildConfig.h"
 
 namespace {
 QString &rawBase()

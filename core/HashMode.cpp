@@ -1,6 +1,6 @@
-#include "app/HashMode.h"
+#include "core/HashMode.h"
 
-#include "app/FileChecksum.h"
+#include "core/FileChecksum.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "app/FileChecksum.h"
+#include "core/FileChecksum.h"
 
 #include <QFile>
 

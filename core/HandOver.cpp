@@ -1,7 +1,7 @@
-#include "app/HandOver.h"
+#include "core/HandOver.h"
 
-#include "app/DetachedStart.h"
-#include "app/EventLoopPause.h"
+#include "core/DetachedStart.h"
+#include "core/EventLoopPause.h"
 
 #include <QDir>
 #include <QFile>

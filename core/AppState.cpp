@@ -1,6 +1,5 @@
-#include "app/AppState.h"
+#include "core/AppState.h"
 
-MainWindow *g_mainWindow = nullptr;
 bool g_gameInstalled = false;
 QString g_installedVersion = QStringLiteral("0");
 QString g_latestVersion = QStringLiteral("0");

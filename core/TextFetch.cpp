@@ -1,0 +1,27 @@
+#include "core/TextFetch.h"
+
+#include "core/NetworkRequest.h"
+#include "core/TransferWatchdog.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+namespace {
+// The manifest is five short fields and the change log a page of text; a larger body is not one of them
+// and must not fill the memory.
+constexpr qint64 kMaxTextBodyBytes = 1 << 20;
+} // namespace
+
+QString fetchText(QNetworkAccessManager *manager, QEventLoop &loop, const QString &address)
+{
+    QNetworkReply *reply = manager->get(redirectFollowingRequest(address));
+    const auto *watchdog = new TransferWatchdog(reply, kMaxTextBodyBytes);
+    QObject::connect(reply, SIGNAL(finished()), &loop, SLOT(quit()));
+    if (!reply->isFinished())
+        loop.exec();
+    const QByteArray body = watchdog->tripped() ? QByteArray() : reply->readAll();
+    reply->deleteLater();
+    // A QByteArray's data is NUL-terminated, so the C-string overload stops at the first NUL.
+    return QString::fromUtf8(body.constData());
+}
