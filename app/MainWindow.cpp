@@ -92,7 +92,9 @@ void MainWindow::on_pushButton_clicked(bool)
 {
     // Exact text on purpose: any difference from the latest release offers the download.
     if (g_gameInstalled && g_latestVersion == g_installedVersion) {
-        startQuotedDetached(QCoreApplication::applicationDirPath() + QLatin1String("/GameDir/Velmora.exe"));
+        // The launcher stays open whatever the game does; a game that cannot start shows nothing here.
+        (void)startQuotedDetached(QCoreApplication::applicationDirPath() +
+                                  QLatin1String("/GameDir/Velmora.exe"));
         return;
     }
     auto *downloadInfo = new DownloadInfo();

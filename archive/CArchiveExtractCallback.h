@@ -2,7 +2,7 @@
 
 #include "common/ComPtr.h"
 #include "common/EngineInterfaces.h"
-#include "common/MyUnknown.h"
+#include "common/RefCounted.h"
 #include "common/WideString.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/EngineInterfaces.h"
-#include "common/MyUnknown.h"
+#include "common/RefCounted.h"
 #include "common/WideString.h"
 
 // Handed to the engine while it opens an archive. Progress is not reported, and as no password is ever

@@ -1,7 +1,7 @@
 #include "archive/CArchiveUpdateCallback.h"
 
 #include "archive/CallbackBoundary.h"
-#include "archive/LogError.h"
+#include "archive/EngineLog.h"
 #include "archive/PasswordAnswer.h"
 #include "archive/Q7Zip.h"
 #include "common/ComPtr.h"

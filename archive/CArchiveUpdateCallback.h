@@ -2,8 +2,8 @@
 
 #include "archive/DirItem.h"
 #include "common/EngineInterfaces.h"
-#include "common/MyUnknown.h"
 #include "common/RecordVector.h"
+#include "common/RefCounted.h"
 #include "common/WideString.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/ComTypes.h"
+#include "common/EngineError.h"
 
-#include <cstring>
 #include <new>
 
 // Runs the body of a method the engine calls. A C++ exception must never unwind into the engine (it
@@ -13,8 +13,8 @@ template <typename Body> HRESULT callbackBoundary(Body &&body) noexcept
         return body();
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;
-    } catch (const char *text) {
-        return std::strcmp(text, "out of memory") == 0 ? E_OUTOFMEMORY : E_FAIL;
+    } catch (const EngineError &error) {
+        return error.isOutOfMemory() ? E_OUTOFMEMORY : E_FAIL;
     } catch (...) {
         return E_FAIL;
     }

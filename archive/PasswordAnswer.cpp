@@ -1,6 +1,6 @@
 #include "archive/PasswordAnswer.h"
 
-#include "archive/LogError.h"
+#include "archive/EngineLog.h"
 #include "common/Bstr.h"
 
 HRESULT answerPassword(bool passwordDefined, const WideString &password, BSTR *answer)

@@ -5,7 +5,7 @@
 #include "archive/CArchiveUpdateCallback.h"
 #include "archive/DirItem.h"
 #include "archive/EngineLibrary.h"
-#include "archive/LogError.h"
+#include "archive/EngineLog.h"
 #include "common/ComPtr.h"
 #include "common/PropertyValue.h"
 #include "common/RecordVector.h"

@@ -1,6 +1,7 @@
 #include "common/PropertyValue.h"
 
 #include "common/Bstr.h"
+#include "common/EngineError.h"
 
 #include <cwchar>
 
@@ -70,7 +71,7 @@ void PropertyValue::setString(const wchar_t *text, UInt32 length)
     clear();
     BSTR copy = AllocBstrLen(text, length);
     if (!copy)
-        throw "out of memory";
+        throw EngineError(EngineError::kOutOfMemory);
     vt = VT_BSTR;
     bstrVal = copy;
 }

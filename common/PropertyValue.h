@@ -18,7 +18,7 @@ public:
 
     // VT_FILETIME; the precision field stays 0.
     void setFileTime(const FILETIME &time);
-    // VT_BSTR, a new copy of `length` characters; throws the text "out of memory" when allocation fails.
+    // VT_BSTR, a new copy of `length` characters; throws EngineError (out of memory) when allocation fails.
     void setString(const wchar_t *text, UInt32 length);
     // VT_BSTR from a NUL-terminated text.
     void setString(const wchar_t *text);

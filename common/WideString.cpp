@@ -25,7 +25,7 @@ template <typename Char> UInt32 GrowableString<Char>::grownCapacity(UInt32 neede
     const UInt64 n = neededLength;
     const UInt64 capacity = ((n + 16 + n / 2) & ~UInt64(15)) - 1;
     if (capacity >= kCapacityLimit)
-        throw kLimitError;
+        throw EngineError(kLimitError);
     return static_cast<UInt32>(capacity);
 }
 
@@ -98,7 +98,7 @@ template <typename Char> void GrowableString<Char>::reserve(UInt32 length)
 template <typename Char> void GrowableString<Char>::append(Char c)
 {
     if (len == 0xFFFFFFFFu)
-        throw kLimitError;
+        throw EngineError(kLimitError);
     reserve(len + 1);
     chars[len++] = c;
     chars[len] = 0;
@@ -108,7 +108,7 @@ template <typename Char> void GrowableString<Char>::append(const Char *text, UIn
 {
     const UInt64 needed = UInt64(len) + length;
     if (needed >= kCapacityLimit)
-        throw kLimitError;
+        throw EngineError(kLimitError);
     // `text` may point into this string, whose buffer growing would free.
     const bool inside =
         !std::less<const Char *>()(text, chars) && std::less<const Char *>()(text, chars + cap + 1);

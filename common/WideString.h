@@ -6,9 +6,10 @@
 //
 // Growth is fixed: a new string has room for 3 characters; growing to a needed length n gives the capacity
 // ((n + 16 + n / 2) rounded down to a multiple of 16) - 1. A capacity of 0x40000000 characters or more is
-// refused by throwing the int kLimitError (20130221 wide, 20130220 narrow); nothing catches it.
+// refused by throwing EngineError with kLimitError (20130221 wide, 20130220 narrow).
 
 #include "common/ComTypes.h"
+#include "common/EngineError.h"
 
 #include <QString>
 
@@ -38,7 +39,8 @@ public:
     GrowableString &operator=(GrowableString &&other) noexcept;
     ~GrowableString();
 
-    // The capacity the growth rule gives for a needed length; throws kLimitError beyond the limit.
+    // The capacity the growth rule gives for a needed length; throws EngineError(kLimitError) beyond the
+    // limit.
     static UInt32 grownCapacity(UInt32 neededLength);
 
     UInt32 length() const { return len; }

@@ -5,4 +5,4 @@
 
 // Lowercase hexadecimal digest of the whole file at path, or an empty string when it cannot be read.
 // The file is streamed, never held in memory as a whole.
-QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorithm);
+[[nodiscard]] QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorithm);

@@ -29,5 +29,6 @@ void handOverToInstalledLauncher(const QString &updateDir)
     }
 
     (void)pauseProcessingEvents(1000);
-    startQuotedDetached(installedLauncher);
+    // This copy has no window to tell of a failed start; the next start of the installation is the user's.
+    (void)startQuotedDetached(installedLauncher);
 }

@@ -1,5 +1,6 @@
 #include "fileio/FileSystemOps.h"
 
+#include "common/EngineError.h"
 #include "fileio/Platform.h"
 
 #include <string>
@@ -201,10 +202,10 @@ void ToOemText(const WideString &text, NarrowString &target)
         return;
     const UInt32 needed = Platform::wideToOem(text, nullptr, 0);
     if (needed == 0)
-        throw kOemConversionError;
+        throw EngineError(kOemConversionError);
     std::string buffer(needed, '\0');
     const UInt32 converted = Platform::wideToOem(text, &buffer[0], needed);
     if (converted == 0)
-        throw kOemConversionError;
+        throw EngineError(kOemConversionError);
     target.assign(buffer.data(), converted);
 }

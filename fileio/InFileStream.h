@@ -4,7 +4,7 @@
 // creator takes the first reference at once, and the last Release closes the file.
 
 #include "common/EngineInterfaces.h"
-#include "common/MyUnknown.h"
+#include "common/RefCounted.h"
 #include "fileio/DiskFile.h"
 
 class CInFileStream : public IInStream,

@@ -73,8 +73,9 @@ ComPtr<IInArchive> tst_ArchiveCallbacks::openArchive(const QString &path)
 void tst_ArchiveCallbacks::boundaryTurnsExceptionsIntoResults()
 {
     QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
-    QCOMPARE(callbackBoundary([]() -> HRESULT { throw "out of memory"; }), E_OUTOFMEMORY);
-    QCOMPARE(callbackBoundary([]() -> HRESULT { throw 20130221; }), E_FAIL);
+    QCOMPARE(callbackBoundary([]() -> HRESULT { throw EngineError(EngineError::kOutOfMemory); }),
+             E_OUTOFMEMORY);
+    QCOMPARE(callbackBoundary([]() -> HRESULT { throw EngineError(20130221); }), E_FAIL);
     QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
     QCOMPARE(callbackBoundary([]() -> HRESULT { return S_FALSE; }), S_FALSE);
 }

@@ -1,7 +1,7 @@
 #include "archive/EngineLibrary.h"
 #include "common/ComPtr.h"
-#include "common/MyUnknown.h"
 #include "common/PropertyValue.h"
+#include "common/RefCounted.h"
 #include "fileio/InFileStream.h"
 #include "fileio/OutFileStream.h"
 

@@ -1,8 +1,8 @@
 #include "common/Bstr.h"
 #include "common/ComPtr.h"
-#include "common/MyUnknown.h"
 #include "common/PropertyValue.h"
 #include "common/RecordVector.h"
+#include "common/RefCounted.h"
 #include "common/WideString.h"
 
 #include <QtTest>
@@ -93,23 +93,23 @@ void TestCommon::stringsRefuseCapacitiesFromTheLimitOn()
     try {
         WideString::grownCapacity(0x2AAAAAAB);
         QFAIL("no exception");
-    } catch (int code) {
-        QCOMPARE(code, 20130221);
+    } catch (const EngineError &error) {
+        QCOMPARE(error.code(), 20130221);
     }
     WideString wide(L"abc");
     try {
         wide.reserve(0x30000000);
         QFAIL("no exception");
-    } catch (int code) {
-        QCOMPARE(code, 20130221);
+    } catch (const EngineError &error) {
+        QCOMPARE(error.code(), 20130221);
     }
     QCOMPARE(wide, WideString(L"abc"));
     NarrowString narrow;
     try {
         narrow.reserve(0x7FFFFFFF);
         QFAIL("no exception");
-    } catch (int code) {
-        QCOMPARE(code, 20130220);
+    } catch (const EngineError &error) {
+        QCOMPARE(error.code(), 20130220);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "archive/LogError.h"
+#include "archive/EngineLog.h"
 
 #include "fileio/FileSystemOps.h"
 
