@@ -10,12 +10,12 @@ class EngineError : public std::exception
 public:
     static constexpr int kOutOfMemory = 14; // the system's "not enough memory" number
 
-    explicit EngineError(int code) noexcept : m_code(code) {}
+    explicit EngineError(int code) noexcept : errorCode(code) {}
 
-    int code() const noexcept { return m_code; }
-    bool isOutOfMemory() const noexcept { return m_code == kOutOfMemory; }
+    int code() const noexcept { return errorCode; }
+    bool isOutOfMemory() const noexcept { return errorCode == kOutOfMemory; }
     const char *what() const noexcept override { return isOutOfMemory() ? "out of memory" : "engine error"; }
 
 private:
-    int m_code;
+    int errorCode;
 };

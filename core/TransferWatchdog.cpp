@@ -12,66 +12,66 @@ void TransferWatchdog::setInactivityLimitForTesting(int milliseconds)
 }
 
 TransferWatchdog::TransferWatchdog(QNetworkReply *reply, qint64 maxBytes)
-    : QObject(reply), m_reply(reply), m_maxBytes(maxBytes)
+    : QObject(reply), watched(reply), sizeLimit(maxBytes)
 {
-    m_silence.setSingleShot(true);
-    m_silence.setInterval(inactivityLimitMs);
-    connect(&m_silence, SIGNAL(timeout()), this, SLOT(onSilence()));
+    silenceTimer.setSingleShot(true);
+    silenceTimer.setInterval(inactivityLimitMs);
+    connect(&silenceTimer, SIGNAL(timeout()), this, SLOT(onSilence()));
     // Every received chunk is announced by readyRead (progress reports are throttled), the response
     // head by metaDataChanged: each is a sign of life.
     connect(reply, SIGNAL(readyRead()), this, SLOT(onData()));
-    connect(reply, SIGNAL(metaDataChanged()), &m_silence, SLOT(start()));
+    connect(reply, SIGNAL(metaDataChanged()), &silenceTimer, SLOT(start()));
     if (maxBytes >= 0)
         connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onProgress(qint64, qint64)));
     connect(reply, SIGNAL(finished()), this, SLOT(onFinished()));
-    m_silence.start();
+    silenceTimer.start();
 }
 
 QString TransferWatchdog::errorString(QNetworkReply *reply)
 {
     const auto *watchdog = reply->findChild<TransferWatchdog *>(QString(), Qt::FindDirectChildrenOnly);
-    return watchdog && watchdog->tripped() ? watchdog->m_reason : reply->errorString();
+    return watchdog && watchdog->tripped() ? watchdog->endReason : reply->errorString();
 }
 
 void TransferWatchdog::onData()
 {
     // Whoever reads the reply only does so once it has finished, so what is buffered is all received.
-    if (m_maxBytes >= 0 && m_reply->bytesAvailable() > m_maxBytes) {
+    if (sizeLimit >= 0 && watched->bytesAvailable() > sizeLimit) {
         endOversized();
         return;
     }
-    m_silence.start();
+    silenceTimer.start();
 }
 
 void TransferWatchdog::onProgress(qint64, qint64 total)
 {
     // A declared length beyond the limit is refused before its body arrives.
-    if (total > m_maxBytes)
+    if (total > sizeLimit)
         endOversized();
 }
 
 void TransferWatchdog::endOversized()
 {
-    end(tr("The response is larger than %1 bytes").arg(m_maxBytes));
+    end(tr("The response is larger than %1 bytes").arg(sizeLimit));
 }
 
 void TransferWatchdog::onSilence()
 {
-    end(tr("No data received for %1 seconds").arg(m_silence.interval() / 1000.0));
+    end(tr("No data received for %1 seconds").arg(silenceTimer.interval() / 1000.0));
 }
 
 void TransferWatchdog::onFinished()
 {
-    m_silence.stop();
+    silenceTimer.stop();
 }
 
 void TransferWatchdog::end(const QString &reason)
 {
-    if (tripped() || m_reply->isFinished())
+    if (tripped() || watched->isFinished())
         return;
-    m_reason = reason;
-    m_silence.stop();
+    endReason = reason;
+    silenceTimer.stop();
     // Queued: an abort finishes the reply at once, and the progress signal being handled must not
     // have its reply finished under it.
-    QMetaObject::invokeMethod(m_reply, "abort", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(watched, "abort", Qt::QueuedConnection);
 }

@@ -24,7 +24,7 @@ public:
     explicit TransferWatchdog(QNetworkReply *reply, qint64 maxBytes = -1);
 
     // Whether this watchdog ended the transfer.
-    bool tripped() const { return !m_reason.isEmpty(); }
+    bool tripped() const { return !endReason.isEmpty(); }
 
     // Why the reply failed: the watchdog's reason when it ended the transfer, else the reply's own.
     static QString errorString(QNetworkReply *reply);
@@ -39,8 +39,8 @@ private:
     void endOversized();
     void end(const QString &reason);
 
-    QNetworkReply *m_reply;
-    qint64 m_maxBytes;
-    QTimer m_silence;
-    QString m_reason;
+    QNetworkReply *watched;
+    qint64 sizeLimit;
+    QTimer silenceTimer;
+    QString endReason;
 };

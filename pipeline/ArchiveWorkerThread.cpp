@@ -4,7 +4,7 @@
 
 ArchiveWorkerThread::ArchiveWorkerThread()
 {
-    m_thread.setObjectName(QStringLiteral("Launcher"));
+    workerThread.setObjectName(QStringLiteral("Launcher"));
 }
 
 ArchiveWorkerThread::~ArchiveWorkerThread()
@@ -15,10 +15,11 @@ ArchiveWorkerThread::~ArchiveWorkerThread()
 void ArchiveWorkerThread::extract(QObject *pipeline, const QString &archive, const QString &outputDirectory)
 {
     Q7Zip *worker = Q7Zip::getInstance();
-    const bool firstHandOff = !m_thread.isRunning();
+    const bool firstHandOff = !workerThread.isRunning();
     if (firstHandOff) {
-        worker->moveToThread(&m_thread);
-        QObject::connect(&m_thread, SIGNAL(started()), worker, SLOT(threadStarted()), Qt::UniqueConnection);
+        worker->moveToThread(&workerThread);
+        QObject::connect(&workerThread, SIGNAL(started()), worker, SLOT(threadStarted()),
+                         Qt::UniqueConnection);
     }
     // Connected before the thread starts, so the engine check cannot answer before anyone listens.
     QObject::connect(worker, SIGNAL(threadStarted_signal(int)), pipeline, SLOT(WorkerThread_Started(int)),
@@ -30,7 +31,7 @@ void ArchiveWorkerThread::extract(QObject *pipeline, const QString &archive, con
     QObject::connect(worker, SIGNAL(extract_completeValue_signal(const quint64)), pipeline,
                      SLOT(ExtractionValue(const quint64)), Qt::QueuedConnection);
     if (firstHandOff) {
-        m_thread.start(QThread::InheritPriority);
+        workerThread.start(QThread::InheritPriority);
     } else {
         // The thread runs already: the engine check its start made is asked for again, queued ahead of
         // this run's request.
@@ -46,9 +47,9 @@ void ArchiveWorkerThread::release(QObject *pipeline)
 
 void ArchiveWorkerThread::stop()
 {
-    if (!m_thread.isRunning())
+    if (!workerThread.isRunning())
         return;
     Q7Zip::getInstance()->requestStop();
-    m_thread.quit();
-    m_thread.wait();
+    workerThread.quit();
+    workerThread.wait();
 }

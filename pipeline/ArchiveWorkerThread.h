@@ -32,5 +32,5 @@ public:
     void stop();
 
 private:
-    QThread m_thread;
+    QThread workerThread;
 };
