@@ -16,34 +16,20 @@
 namespace {
 // How long the finished installation stays on screen before the button offers "Play".
 constexpr int kAfterInstallMs = 3000;
-} // namespace
 
-GameDownloader::GameDownloader(QObject *parent) : PackagePipeline(parent) {}
-
-QString GameDownloader::packageUrl() const
+// The package of the latest release, as the manifest named it.
+QString latestPackageUrl()
 {
     QString url = Endpoints::release() + QLatin1String("releases/download/{0}/Client.zip");
     return url.replace(QLatin1String("{0}"), g_latestVersion);
 }
+} // namespace
 
-QString GameDownloader::packagePath() const
+GameDownloader::GameDownloader(QObject *parent)
+    : PackagePipeline(parent,
+                      {latestPackageUrl(), appPath("/TEMP/package.zip"), appPath("/GameDir/"),
+                       QStringLiteral("Downloading Game Package (1/3)"), QStringLiteral("Preparing...")})
 {
-    return appPath("/TEMP/package.zip");
-}
-
-QString GameDownloader::outputDirectory() const
-{
-    return appPath("/GameDir/");
-}
-
-QString GameDownloader::downloadCaption() const
-{
-    return QStringLiteral("Downloading Game Package (1/3)");
-}
-
-QString GameDownloader::successCaption() const
-{
-    return QStringLiteral("Preparing...");
 }
 
 void GameDownloader::prepareDirectories()
@@ -58,10 +44,10 @@ void GameDownloader::prepareDirectories()
 
 bool GameDownloader::verifyPackage()
 {
-    if (g_packageHash == fileChecksum(packagePath(), QCryptographicHash::Md5))
+    if (g_packageHash == fileChecksum(package().path, QCryptographicHash::Md5))
         return true;
     fail(QStringLiteral("Failed to check package!\nPlease try again later."));
-    QFile::remove(packagePath());
+    QFile::remove(package().path);
     return false;
 }
 

@@ -12,11 +12,6 @@ public:
     explicit GameDownloader(QObject *parent = nullptr);
 
 protected:
-    QString packageUrl() const override;
-    QString packagePath() const override;
-    QString outputDirectory() const override;
-    QString downloadCaption() const override;
-    QString successCaption() const override;
     void prepareDirectories() override;
     bool verifyPackage() override;
     void afterExtraction() override;

@@ -16,31 +16,12 @@ constexpr int kBeforeStartMs = 3000;
 constexpr int kBeforeQuitMs = 1000;
 } // namespace
 
-LauncherDownloader::LauncherDownloader(QObject *parent) : PackagePipeline(parent) {}
-
-QString LauncherDownloader::packageUrl() const
+LauncherDownloader::LauncherDownloader(QObject *parent)
+    : PackagePipeline(parent, {Endpoints::raw() + QLatin1String("main/launcher/OSRELWIN/Launcher.zip"),
+                               appPath("/TEMP/launcher_package.zip"), appPath("/TEMP/LauncherUpdate/"),
+                               QStringLiteral("Downloading Launcher Package (1/3)"),
+                               QStringLiteral("Preparing For Launcher Update...")})
 {
-    return Endpoints::raw() + QLatin1String("main/launcher/OSRELWIN/Launcher.zip");
-}
-
-QString LauncherDownloader::packagePath() const
-{
-    return appPath("/TEMP/launcher_package.zip");
-}
-
-QString LauncherDownloader::outputDirectory() const
-{
-    return appPath("/TEMP/LauncherUpdate/");
-}
-
-QString LauncherDownloader::downloadCaption() const
-{
-    return QStringLiteral("Downloading Launcher Package (1/3)");
-}
-
-QString LauncherDownloader::successCaption() const
-{
-    return QStringLiteral("Preparing For Launcher Update...");
 }
 
 void LauncherDownloader::prepareDirectories()

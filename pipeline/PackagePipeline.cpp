@@ -63,7 +63,10 @@ NextHop nextHop(QNetworkReply *reply)
 
 } // namespace
 
-PackagePipeline::PackagePipeline(QObject *parent) : QObject(parent) {}
+PackagePipeline::PackagePipeline(QObject *parent, Package package)
+    : QObject(parent), details(std::move(package))
+{
+}
 
 PackagePipeline::~PackagePipeline()
 {
@@ -106,8 +109,8 @@ void PackagePipeline::startDownload()
     manager = new QNetworkAccessManager(this);
     connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(onFinished(QNetworkReply *)));
     abortOnQuit();
-    reply = get(QUrl(packageUrl(), QUrl::TolerantMode));
-    file = new QFile(packagePath());
+    reply = get(QUrl(details.url, QUrl::TolerantMode));
+    file = new QFile(details.path);
     // Unbuffered, so a write that fails says so at once rather than in a final flush nobody hears. A
     // failed open is reported with the first data.
     (void)file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -150,7 +153,7 @@ void PackagePipeline::onDownloadProgress(qint64 received, qint64 total)
 {
     // A redirect's own body is not the package.
     if (isCurrent(sender()) && redirectTarget(reply).isEmpty())
-        view().showDownloadProgress(downloadCaption(), received, total);
+        view().showDownloadProgress(details.downloadCaption, received, total);
 }
 
 void PackagePipeline::onReadyRead()
@@ -193,7 +196,7 @@ void PackagePipeline::onFinished(QNetworkReply *finishedReply)
     }
     view().showCheckPassed();
     view().showExtracting();
-    ArchiveWorkerThread::current()->extract(this, packagePath(), outputDirectory());
+    ArchiveWorkerThread::current()->extract(this, details.path, details.outputDirectory);
 }
 
 PackagePipeline::Outcome PackagePipeline::finishTransfer(QNetworkReply *finishedReply)
@@ -283,7 +286,7 @@ void PackagePipeline::Operation_Result(Q7Zip::Operation operation, const QString
         return;
     }
     qDebug() << archive_filename << "extract complete.";
-    view().showSucceeded(successCaption());
+    view().showSucceeded(details.successCaption);
     QFile::remove(archive_filename);
     afterExtraction();
 }

@@ -33,15 +33,22 @@ public:
     void startDownload();
 
 protected:
-    explicit PackagePipeline(QObject *parent);
+    // Where a package comes from and goes, and what its steps are called.
+    struct Package
+    {
+        QString url;             // the download address
+        QString path;            // the downloaded file, below TEMP
+        QString outputDirectory; // where it is extracted
+        QString downloadCaption; // the caption of the download step
+        QString successCaption;  // the caption once it is extracted
+    };
 
-    // What differs between the game and the launcher package.
-    virtual QString packageUrl() const = 0;
-    virtual QString packagePath() const = 0;
-    virtual QString outputDirectory() const = 0;
-    virtual QString downloadCaption() const = 0;
-    virtual QString successCaption() const = 0;
-    // Makes the directories the run writes to, as they must be before the download.
+    PackagePipeline(QObject *parent, Package package);
+
+    const Package &package() const { return details; }
+
+    // What differs between the runs of the two packages. Makes the directories the run writes to, as they
+    // must be before the download.
     virtual void prepareDirectories() = 0;
     // Whether the downloaded package may be installed; a refused package is reported here.
     [[nodiscard]] virtual bool verifyPackage() = 0;
@@ -78,6 +85,7 @@ private:
     void releaseTransfer();
     void abortOnQuit();
 
+    const Package details;
     QPointer<QNetworkAccessManager> manager;
     QPointer<QNetworkReply> reply;
     QPointer<QFile> file;
