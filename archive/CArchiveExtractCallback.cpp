@@ -288,16 +288,20 @@ HRESULT CArchiveExtractCallback::finishItem(Int32 operationResult)
             qDebug() << static_cast<UInt32>(operationResult);
         }
     }
+    bool attributesPending = extractMode && attribDefined;
     if (outStream) {
         if (mtimeDefined)
             outFile->SetModificationTime(itemMTime);
+        // Given to the open file where the system allows it: one call, without looking its path up again.
+        if (attributesPending && ApplyFileAttributes(outFile->diskFile(), itemAttrib))
+            attributesPending = false;
         const HRESULT closeResult = outFile->Close();
         if (closeResult != S_OK)
             return closeResult;
         outStream.reset();
         outFile = nullptr;
     }
-    if (extractMode && attribDefined)
+    if (attributesPending)
         ApplyFileAttributes(diskPath, itemAttrib);
     qDebug() << "";
     return S_OK;

@@ -88,6 +88,18 @@ bool CDiskFile::SetModificationTime(const FILETIME &time)
     return Platform::setFileModificationTime(handle, time);
 }
 
+#ifndef _WIN32
+bool CDiskFile::SetAttributes(UInt32 attributes)
+{
+    return Platform::setHandleAttributes(handle, attributes);
+}
+
+bool CDiskFile::SetPermissions(UInt32 mode)
+{
+    return Platform::setHandlePermissions(handle, mode);
+}
+#endif
+
 bool CDiskFile::Close()
 {
     if (!isOpen())

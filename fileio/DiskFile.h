@@ -45,6 +45,12 @@ public:
     bool QueryInformation(Platform::FileInformation &info);
     // The last write time only.
     bool SetModificationTime(const FILETIME &time);
+#ifndef _WIN32
+    // Windows attribute bits (only read-only has a meaning) and Unix permission bits (& 0777), set on the
+    // open file itself.
+    bool SetAttributes(UInt32 attributes);
+    bool SetPermissions(UInt32 mode);
+#endif
     // True when closed or already closed. A failed close keeps the handle only where the platform keeps it
     // (Windows); a POSIX descriptor is released even when close reports an error.
     bool Close();

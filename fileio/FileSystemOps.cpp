@@ -14,6 +14,20 @@ bool isDirectoryAttributes(UInt32 attributes)
     return attributes != kInvalidAttributes && (attributes & kAttributeDirectory);
 }
 
+#ifndef _WIN32
+// Archivers on Unix keep the mode in the high half, flagged by kAttributeUnixExtension.
+bool carriesUnixMode(UInt32 attributes)
+{
+    return (attributes & kAttributeUnixExtension) && (attributes >> 16) != 0;
+}
+#endif
+
+// What other values keep: only their low 14 bits once any of the top four is set.
+UInt32 windowsAttributes(UInt32 attributes)
+{
+    return (attributes & 0xF0000000u) ? attributes & 0x3FFF : attributes;
+}
+
 enum class StreamFormResult { Found, Failed, NotAStream };
 
 // A last component "name:stream" names a stream of the file "name".
@@ -176,7 +190,7 @@ bool ForceDeleteFile(const WideString &path)
 bool ApplyFileAttributes(const WideString &path, UInt32 attributes)
 {
 #ifndef _WIN32
-    if ((attributes & kAttributeUnixExtension) && (attributes >> 16) != 0) {
+    if (carriesUnixMode(attributes)) {
         UInt32 mode = (attributes >> 16) & 0777;
         // A directory made read-only or closed before its content is extracted would refuse the content.
         if (isDirectoryAttributes(Platform::fileAttributes(path)))
@@ -184,9 +198,21 @@ bool ApplyFileAttributes(const WideString &path, UInt32 attributes)
         return Platform::setUnixPermissions(path, mode);
     }
 #endif
-    if (attributes & 0xF0000000u)
-        attributes &= 0x3FFF;
-    return Platform::setFileAttributes(path, attributes);
+    return Platform::setFileAttributes(path, windowsAttributes(attributes));
+}
+
+bool ApplyFileAttributes(CDiskFile &file, UInt32 attributes)
+{
+#ifdef _WIN32
+    (void)file;
+    (void)attributes;
+    SetLastErrorNumber(kErrorNotImplemented);
+    return false;
+#else
+    if (carriesUnixMode(attributes))
+        return file.SetPermissions((attributes >> 16) & 0777);
+    return file.SetAttributes(windowsAttributes(attributes));
+#endif
 }
 
 void EnsureTrailingSeparator(WideString &path)

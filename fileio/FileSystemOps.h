@@ -4,6 +4,7 @@
 // leaves the reason in the thread's last error (LastError.h).
 
 #include "common/WideString.h"
+#include "fileio/DiskFile.h"
 #include "fileio/FileAttributes.h"
 #include "fileio/FoundEntry.h"
 #include "fileio/LastError.h"
@@ -29,6 +30,11 @@ bool ForceDeleteFile(const WideString &path);
 // write bits. A directory keeps its owner's access, so extraction can go on into it. A symbolic link at the
 // path is refused, never followed.
 bool ApplyFileAttributes(const WideString &path, UInt32 attributes);
+// The same for a file still open for writing through `file`, before it is closed. On Linux the open
+// descriptor gets them: its path is not looked up again, and what changes is the file just written (opened
+// without following a link, never a directory). Elsewhere this fails with error 120, and the attributes are
+// applied by path once the file is closed.
+bool ApplyFileAttributes(CDiskFile &file, UInt32 attributes);
 // Appends a backslash to a non-empty path that does not end in a separator.
 void EnsureTrailingSeparator(WideString &path);
 // The text in the OEM code page (Linux: the locale's multibyte text), '_' for what does not map. Throws

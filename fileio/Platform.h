@@ -76,6 +76,10 @@ UInt32 wideToOem(const WideString &text, char *target, UInt32 targetSize);
 // Sets the permission bits of `mode` (& 0777). Like setFileAttributes, refuses a symbolic link at the path
 // rather than change what it points to.
 bool setUnixPermissions(const WideString &path, UInt32 mode);
+// setFileAttributes and setUnixPermissions for a file this layer has open (never a directory): no path is
+// looked up, so what changes is the open file itself, whatever has meanwhile appeared at its path.
+bool setHandleAttributes(FileHandle handle, UInt32 attributes);
+bool setHandlePermissions(FileHandle handle, UInt32 mode);
 // Makes every missing level of `relative` inside the existing directory `base`. No level below `base` is
 // ever followed if it is a symbolic link: a link, or anything else that is not a directory, fails with
 // error 183. A path the system could not reach whole (PATH_MAX) fails at once with error 206.

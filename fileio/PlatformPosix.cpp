@@ -101,6 +101,15 @@ bool lookUp(const std::string &path, struct stat &info, UInt32 &attributes)
     return true;
 }
 
+// The permission bits the Windows attributes leave: read-only takes every write bit; without it a file that
+// had none gets its owner's back.
+mode_t permissionsWithAttributes(mode_t permissions, UInt32 attributes)
+{
+    if (attributes & kAttributeReadOnly)
+        return permissions & ~mode_t(0222);
+    return (permissions & 0222) == 0 ? permissions | 0200 : permissions;
+}
+
 void fillEntry(const struct stat &info, UInt32 attributes, const WideString &name, CFoundEntry &data)
 {
     data.attributes = attributes;
@@ -321,11 +330,7 @@ bool setFileAttributes(const WideString &path, UInt32 attributes)
     // Only read-only has a meaning here, and not for directories (as on Windows).
     if (S_ISDIR(info.st_mode))
         return true;
-    mode_t mode = info.st_mode & 07777;
-    if (attributes & kAttributeReadOnly)
-        mode &= ~mode_t(0222);
-    else if ((mode & 0222) == 0)
-        mode |= 0200;
+    const mode_t mode = permissionsWithAttributes(info.st_mode & 07777, attributes);
     if (mode != (info.st_mode & 07777) && chmod(native.c_str(), mode) != 0)
         return failWithErrno();
     return true;
@@ -338,6 +343,24 @@ bool setUnixPermissions(const WideString &path, UInt32 mode)
     if (!lookUpNotLink(native, info))
         return false;
     if (chmod(native.c_str(), static_cast<mode_t>(mode & 0777)) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool setHandleAttributes(FileHandle handle, UInt32 attributes)
+{
+    struct stat info;
+    if (fstat(static_cast<int>(handle), &info) != 0)
+        return failWithErrno();
+    const mode_t mode = permissionsWithAttributes(info.st_mode & 07777, attributes);
+    if (mode != (info.st_mode & 07777) && fchmod(static_cast<int>(handle), mode) != 0)
+        return failWithErrno();
+    return true;
+}
+
+bool setHandlePermissions(FileHandle handle, UInt32 mode)
+{
+    if (fchmod(static_cast<int>(handle), static_cast<mode_t>(mode & 0777)) != 0)
         return failWithErrno();
     return true;
 }

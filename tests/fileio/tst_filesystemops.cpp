@@ -46,6 +46,8 @@ private slots:
     void createDirectoryChainFailsOnFileOrMissingDrive();
     void forceDeleteFile();
     void applyFileAttributesMapsUnixModeAndReadOnly();
+    void applyFileAttributesToOpenFileChangesThatFileOnly_data();
+    void applyFileAttributesToOpenFileChangesThatFileOnly();
     void findEntryReportsFilesDirectoriesAndRoots();
     void findEntryTreatsColonAsOrdinaryCharacter();
     void toOemTextUsesTheLocale();
@@ -304,6 +306,40 @@ void TestFileSystemOps::applyFileAttributesMapsUnixModeAndReadOnly()
     }
     QCOMPARE(permissionsOf(file), mode_t(0755));
     QCOMPARE(permissionsOf(dir.filePath("ro-dir")), mode_t(0755));
+}
+
+void TestFileSystemOps::applyFileAttributesToOpenFileChangesThatFileOnly_data()
+{
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<UInt32>("attributes");
+    QTest::addColumn<uint>("expected");
+    QTest::newRow("unix mode") << 0600u << 0x81A48020u << 0644u;
+    QTest::newRow("no set-user-id, set-group-id or sticky") << 0600u << 0xEDED8020u << 0755u; // 0106755
+    QTest::newRow("read-only") << 0644u << 0x21u << 0444u;
+    QTest::newRow("not read-only") << 0444u << 0x20u << 0644u;
+    QTest::newRow("unix flag without a mode") << 0644u << 0x8021u << 0444u;
+}
+
+void TestFileSystemOps::applyFileAttributesToOpenFileChangesThatFileOnly()
+{
+    QFETCH(uint, mode);
+    QFETCH(UInt32, attributes);
+    QFETCH(uint, expected);
+    const QTemporaryDir rowDir(dir.filePath("row-XXXXXX"));
+    const QString other = rowDir.filePath("other.txt");
+    const QString moved = rowDir.filePath("moved.txt");
+    QVERIFY(QFile(other).open(QIODevice::WriteOnly));
+    setPermissions(other, 0600);
+    CDiskFile file;
+    QVERIFY(file.OpenForWrite(toWideString(rowDir.filePath("open.txt")), CDiskFile::Disposition::CreateNew));
+    setPermissions(rowDir.filePath("open.txt"), mode);
+    // A link put at the path meanwhile leads nowhere: the open file is the one changed.
+    QVERIFY(QFile::rename(rowDir.filePath("open.txt"), moved));
+    QVERIFY(QFile::link(other, rowDir.filePath("open.txt")));
+
+    QVERIFY(ApplyFileAttributes(file, attributes));
+    QCOMPARE(uint(permissionsOf(moved)), expected);
+    QCOMPARE(permissionsOf(other), mode_t(0600));
 }
 
 void TestFileSystemOps::findEntryReportsFilesDirectoriesAndRoots()
