@@ -301,8 +301,9 @@ HRESULT CArchiveExtractCallback::finishItem(Int32 operationResult)
         outStream.reset();
         outFile = nullptr;
     }
+    // An item whose attributes cannot be set is still extracted whole.
     if (attributesPending)
-        ApplyFileAttributes(diskPath, itemAttrib);
+        (void)ApplyFileAttributes(diskPath, itemAttrib);
     qDebug() << "";
     return S_OK;
 }

@@ -25,8 +25,8 @@ void configure(QLibrary &library);
 // Configures and loads `library` unless it is loaded, then checks its interface layout: a library that
 // does not report "IUnknown has no virtual destructor" (GetModuleProp property 0 = VT_UI4 0) is unloaded
 // and refused. True when a library with our layout is loaded.
-bool load(QLibrary &library);
+[[nodiscard]] bool load(QLibrary &library);
 // load(), then the "CreateObject" entry point; null when either fails.
-CreateObjectFunction resolveCreateObject(QLibrary &library);
+[[nodiscard]] CreateObjectFunction resolveCreateObject(QLibrary &library);
 
 } // namespace EngineLibrary

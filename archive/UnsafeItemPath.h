@@ -7,4 +7,4 @@
 // (a letter and a colon), a ".." component or a NUL character; on Windows also when a component is a
 // reserved device name or holds a colon (a named stream). Both the backslash and the slash separate
 // components.
-bool isUnsafeItemPath(const WideString &path);
+[[nodiscard]] bool isUnsafeItemPath(const WideString &path);

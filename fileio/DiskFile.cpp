@@ -6,7 +6,8 @@
 
 CDiskFile::~CDiskFile()
 {
-    Close();
+    // Nobody is left to hear of a failed close; the descriptor is released either way.
+    (void)Close();
 }
 
 bool CDiskFile::OpenForRead(const WideString &path)
