@@ -230,7 +230,14 @@ class Scratch:
 
     def test(self, log, time_limit):
         """(passed, first failing test or a note)."""
-        command = ["ctest", "-LE", "large", "--stop-on-failure", "--no-tests=error", *self.ctest_args]
+        command = ["ctest", "-LE", "large", "--stop-on-failure", "--no-tests=error", "--output-on-failure",
+                   *self.ctest_args]
+        # CTest puts the tests that failed last time first and orders by the times it measured: without
+        # that history every run takes the tests in their declared order, cheap unit tests first, and the
+        # first failing test does not depend on the fault checked before.
+        for history in (self.build / "Testing" / "Temporary").glob("*"):
+            if history.name == "CTestCostData.txt" or history.name.startswith("LastTestsFailed"):
+                history.unlink()
         status, output = run_logged(command, self.build, log, time_limit)
         finished, failed, started = read_ctest_output(output)
         if status is None:
