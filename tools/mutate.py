@@ -386,7 +386,7 @@ def main():
             time_limit = arguments.time_limit or 1800.0
             if not arguments.no_baseline:
                 started = time.monotonic()
-                passed, note = scratch.test(log, arguments.time_limit or 3600.0)
+                passed, note = scratch.test(log, max(3600.0, arguments.time_limit or 0))
                 baseline = time.monotonic() - started
                 if not passed:
                     raise SystemExit(f"mutate: the unchanged suite fails ({note}); a fault cannot be judged "
