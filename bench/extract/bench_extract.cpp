@@ -63,22 +63,14 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     BenchMachine::reportLoad("start");
     QStringList args = app.arguments().mid(1);
-    QString baseDir = QDir::tempPath();
-    int unpackedMiB = 1450;
-    int rounds = 2;
-    bool stored = false;
+    BenchPackageOptions options;
+    options.unpackedMiB = 1450;
+    options.rounds = 2;
     QString only;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--dir" && i + 1 < args.size())
-            baseDir = args[++i];
-        else if (args[i] == "--size" && i + 1 < args.size())
-            unpackedMiB = std::max(1, args[++i].toInt());
-        else if (args[i] == "--rounds" && i + 1 < args.size())
-            rounds = std::max(1, args[++i].toInt());
-        else if (args[i] == "--stored")
-            stored = true;
-        else if (args[i] == "--only" && i + 1 < args.size() &&
-                 (args[i + 1] == "7zz" || args[i + 1] == "worker"))
+        if (options.take(args, i))
+            continue;
+        if (args[i] == "--only" && i + 1 < args.size() && (args[i + 1] == "7zz" || args[i + 1] == "worker"))
             only = args[++i];
         else {
             std::fprintf(stderr, "usage: bench_extract [--dir DIR] [--size MIB] [--rounds N] [--stored] "
@@ -87,7 +79,7 @@ int main(int argc, char **argv)
         }
     }
 
-    BenchPackage package(baseDir, unpackedMiB, stored);
+    BenchPackage package(options.dir, options.unpackedMiB, options.stored);
     if (!package.prepare())
         return 1;
     package.printDescription();
@@ -114,7 +106,7 @@ int main(int argc, char **argv)
     double bestCpu7zz = 1e9;
     double bestCpuWorker = 1e9;
     bool allComplete = true;
-    for (int round = 0; round < rounds && allComplete; ++round) {
+    for (int round = 0; round < options.rounds && allComplete; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             const bool sevenZipTurn = (turn == 0) == (round % 2 == 0);
             if (!only.isEmpty() && (only == "7zz") != sevenZipTurn)

@@ -131,26 +131,17 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     BenchMachine::reportLoad("start");
     const QStringList args = app.arguments().mid(1);
-    QString baseDir = QDir::tempPath();
-    int unpackedMiB = 1024;
-    int rounds = 3;
-    bool stored = false;
+    BenchPackageOptions options;
+    options.unpackedMiB = 1024;
+    options.rounds = 3;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--dir" && i + 1 < args.size())
-            baseDir = args[++i];
-        else if (args[i] == "--size" && i + 1 < args.size())
-            unpackedMiB = std::max(1, args[++i].toInt());
-        else if (args[i] == "--rounds" && i + 1 < args.size())
-            rounds = std::max(1, args[++i].toInt());
-        else if (args[i] == "--stored")
-            stored = true;
-        else {
+        if (!options.take(args, i)) {
             std::fprintf(stderr, "usage: bench_install [--dir DIR] [--size MIB] [--rounds N] [--stored]\n");
             return 2;
         }
     }
 
-    BenchPackage package(baseDir, unpackedMiB, stored);
+    BenchPackage package(options.dir, options.unpackedMiB, options.stored);
     if (!package.prepare())
         return 1;
     package.printDescription();
@@ -184,7 +175,7 @@ int main(int argc, char **argv)
     LauncherRound bestLauncher;
     ToolsRound bestTools;
     bool allOk = true;
-    for (int round = 0; round < rounds && allOk; ++round) {
+    for (int round = 0; round < options.rounds && allOk; ++round) {
         for (int turn = 0; turn < 2 && allOk; ++turn) {
             if ((turn == 0) == (round % 2 == 0)) {
                 const LauncherRound r = runLauncher(app, window, expected);

@@ -151,3 +151,19 @@ void BenchPackage::readIntoPageCache(const QString &path)
     while (!file.read(16 * kMiB).isEmpty()) {
     }
 }
+
+bool BenchPackageOptions::take(const QStringList &args, int &i)
+{
+    const bool hasValue = i + 1 < args.size();
+    if (args[i] == QLatin1String("--dir") && hasValue)
+        dir = args[++i];
+    else if (args[i] == QLatin1String("--size") && hasValue)
+        unpackedMiB = std::max(1, args[++i].toInt());
+    else if (args[i] == QLatin1String("--rounds") && hasValue)
+        rounds = std::max(1, args[++i].toInt());
+    else if (args[i] == QLatin1String("--stored"))
+        stored = true;
+    else
+        return false;
+    return true;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // A game-like tree and its zip package, generated on first use into a cache directory and kept for later
@@ -43,4 +45,16 @@ private:
     int m_unpackedMiB;
     bool m_stored;
     QString m_package;
+};
+
+// The options every package benchmark takes: --dir DIR, --size MIB, --rounds N, --stored.
+struct BenchPackageOptions
+{
+    QString dir = QDir::tempPath();
+    int unpackedMiB;
+    int rounds;
+    bool stored = false;
+
+    // Takes the option at args[i] (and its value) when it is one of these; false leaves it to the caller.
+    bool take(const QStringList &args, int &i);
 };
