@@ -12,7 +12,7 @@ import subprocess
 import sys
 import time
 
-SERVER_PORT = 18470  # the address compiled into the launcher
+SERVER_PORT = int(os.environ.get("VELMORA_RELEASE_PORT", "18470"))  # compiled into the launcher
 SCREEN = (1920, 1080)
 MAIN_TITLE = "Velmora Launcher"
 DOWNLOAD_TITLE = "Download Package Info"

@@ -206,7 +206,8 @@ def read_ctest_output(output):
 
 
 class Scratch:
-    def __init__(self, directory, jobs, ctest_args, logs):
+    def __init__(self, directory, jobs, ctest_args, logs, port):
+        self.port = port
         self.source = directory / "src"
         self.build = directory / "build"
         self.jobs = jobs
@@ -219,7 +220,9 @@ class Scratch:
         log.write(f"{count} tracked files, {written} copied\n")
         if not (self.build / "CMakeCache.txt").is_file():
             status, _ = run_logged(["cmake", "-S", self.source, "-B", self.build,
-                                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DVELMORA_BUILD_TESTS=ON"],
+                                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DVELMORA_BUILD_TESTS=ON",
+                                    f"-DVELMORA_RAW_ENDPOINT=http://127.0.0.1:{self.port}/raw/",
+                                    f"-DVELMORA_RELEASE_ENDPOINT=http://127.0.0.1:{self.port}/"],
                                    ROOT, log)
             if status != 0:
                 raise SystemExit(f"mutate: configuring the scratch build failed; see {log.name}")
@@ -314,6 +317,9 @@ def parse_arguments():
     parser.add_argument("--ctest-args", default="",
                         help="more ctest arguments, appended to '-LE large --stop-on-failure' "
                              "(e.g. \"-L unit -R 'tst_common|tst_filesystemops'\")")
+    parser.add_argument("--port", type=int, default=18471,
+                        help="the release port compiled into the scratch launcher (default: 18471, so that a "
+                             "run beside the usual build's end-to-end tests or demo on 18470 does not collide)")
     parser.add_argument("--jobs", type=int, default=2, help="build jobs (default: 2)")
     parser.add_argument("--time-limit", type=float, default=None,
                         help="seconds the tests of one fault may take (default: twice the baseline plus "
@@ -370,7 +376,8 @@ def main():
     directory = directory.resolve()
     logs = arguments.report.resolve().parent / "mutation-logs"
     logs.mkdir(parents=True, exist_ok=True)
-    scratch = Scratch(directory, arguments.jobs, shlex.split(arguments.ctest_args), logs)
+    scratch = Scratch(directory, arguments.jobs, shlex.split(arguments.ctest_args), logs,
+                      arguments.port)
     print(f"mutate: scratch directory {directory}, logs in {logs}", flush=True)
 
     results = []
