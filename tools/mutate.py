@@ -5,7 +5,8 @@ For each fault in tools/mutations.txt (or those chosen with --only) the product 
 rebuilt incrementally and tested; a fault the tests do not notice is behaviour no test holds.
 
 The repository's tracked files are copied once into a scratch directory, which is configured and built
-once (RelWithDebInfo, tests on). The unchanged suite is run first (the baseline): a suite that fails
+once (Release, tests on: without debug information each fault relinks faster). The unchanged suite is
+run first (the baseline): a suite that fails
 without any fault cannot judge one. Then, per fault: apply the edit, `cmake --build -j N` (a fault that
 does not compile is "not built"), `ctest -LE large --stop-on-failure` within a time limit ("caught" with
 the first failing test, or "missed"), and revert the edit.
@@ -220,7 +221,7 @@ class Scratch:
         log.write(f"{count} tracked files, {written} copied\n")
         if not (self.build / "CMakeCache.txt").is_file():
             status, _ = run_logged(["cmake", "-S", self.source, "-B", self.build,
-                                    "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DVELMORA_BUILD_TESTS=ON",
+                                    "-DCMAKE_BUILD_TYPE=Release", "-DVELMORA_BUILD_TESTS=ON",
                                     f"-DVELMORA_RAW_ENDPOINT=http://127.0.0.1:{self.port}/raw/",
                                     f"-DVELMORA_RELEASE_ENDPOINT=http://127.0.0.1:{self.port}/"],
                                    ROOT, log)
