@@ -6,10 +6,10 @@ rebuilt incrementally and tested; a fault the tests do not notice is behaviour n
 
 The repository's tracked files are copied once into a scratch directory, which is configured and built
 once (Release, tests on: without debug information each fault relinks faster). The unchanged suite is
-run first (the baseline): a suite that fails
-without any fault cannot judge one. Then, per fault: apply the edit, `cmake --build -j N` (a fault that
-does not compile is "not built"), `ctest -LE large --stop-on-failure` within a time limit ("caught" with
-the first failing test, or "missed"), and revert the edit.
+run first (the baseline): a suite that fails without any fault cannot judge one. Then, per fault: apply
+the edit, `cmake --build -j N` (a fault that does not compile is "not built"), `ctest -LE large
+--stop-on-failure` within a time limit ("caught" with the first failing test, or "missed"), and revert
+the edit.
 
 A reverted file gets a fresh modification time, not its old one: the objects built from the faulty text
 are newer than the old time, so make would keep them and every later fault would be tested on top of this
