@@ -1,5 +1,5 @@
 // The engine library through our own interface declarations, callbacks and streams: a zip written by the
-// worker's compression, then read back item by item through the engine's archive object.
+// worker's compression, read back item by item through the engine's archive object, and extracted.
 
 #include "archive/CArchiveExtractCallback.h"
 #include "archive/CArchiveUpdateCallback.h"
@@ -10,7 +10,6 @@
 #include "common/ComPtr.h"
 #include "common/PropertyValue.h"
 #include "fileio/InFileStream.h"
-#include "fileio/OutFileStream.h"
 
 #include <QtTest>
 
@@ -18,63 +17,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-namespace {
-
-// 2021-06-01 12:00:00 UTC
-constexpr qint64 kPayloadTime = 1622548800;
-
-// Hands the engine one of our file streams for the item and logs the engine's calls.
-class CTestExtractCallback : public IArchiveExtractCallback, public CMyUnknownImp
-{
-public:
-    QStringList events;
-    WideString targetPath;
-    QByteArray memory;
-
-    HRESULT QueryInterface(const GUID &iid, void **object) override
-    {
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IArchiveExtractCallback)
-            return answerInterface(static_cast<IArchiveExtractCallback *>(this), object);
-        return E_NOINTERFACE;
-    }
-    VELMORA_UNKNOWN_REFCOUNT
-    HRESULT SetTotal(UInt64 value) override
-    {
-        events << QString("total %1").arg(value);
-        return S_OK;
-    }
-    HRESULT SetCompleted(const UInt64 *) override { return S_OK; }
-    HRESULT GetStream(UInt32 index, ISequentialOutStream **outStream, Int32 askExtractMode) override
-    {
-        events << QString("stream %1 mode %2").arg(index).arg(askExtractMode);
-        auto *file = new COutFileStream;
-        ComPtr<IOutStream> held(file);
-        if (!file->OpenForWrite(targetPath, CDiskFile::Disposition::CreateAlways))
-            return E_ABORT;
-        *outStream = held.detach();
-        return S_OK;
-    }
-    HRESULT PrepareOperation(Int32 askExtractMode) override
-    {
-        events << QString("prepare %1").arg(askExtractMode);
-        return S_OK;
-    }
-    HRESULT SetOperationResult(Int32 operationResult) override
-    {
-        // The engine has released our stream by now: its file is complete and closed (a writer may open it).
-        QFile file(toQString(targetPath));
-        memory = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        CDiskFile writer;
-        events << QString("result %1%2")
-                      .arg(operationResult)
-                      .arg(writer.OpenForWrite(targetPath, CDiskFile::Disposition::CreateAlways) ? ""
-                                                                                                 : " open");
-        return S_OK;
-    }
-};
-
-} // namespace
+constexpr qint64 kPayloadTime = 1622548800; // 2021-06-01 12:00:00 UTC
 
 class TestEngineContract : public QObject
 {
@@ -86,9 +29,8 @@ private slots:
     void libraryIsFoundBesideTheExecutableFirst();
     void missingOrOtherLayoutEngineIsRefused();
     void listsTheItemsWithTheirProperties();
-    void extractsAnItemIdenticalToItsSource();
+    void extractsWhatItCompressed();
     void callbacksRefuseWhatTheEngineNeverAsks();
-    void notAnArchiveOpensWithSFalse();
 
 private:
     ComPtr<IInArchive> openArchive(const QString &path);
@@ -120,9 +62,8 @@ void TestEngineContract::initTestCase()
     const timespec times[2] = {{kPayloadTime, 0}, {kPayloadTime, 0}};
     QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(source + "data/payload.bin").constData(), times, 0) == 0);
 
-    const QStringList files{"readme.txt", "data", "data/empty", "data/payload.bin", "tools", "tools/run.sh"};
     QStringList paths;
-    for (const QString &file : files)
+    for (const char *file : {"readme.txt", "data", "data/empty", "data/payload.bin", "tools", "tools/run.sh"})
         paths << source + file;
     QCOMPARE(Q7Zip::getInstance()->compress(dir.filePath("sample.zip"), paths, source), 0);
     QVERIFY2(EngineLibrary::load(library), qPrintable(library.errorString()));
@@ -205,18 +146,14 @@ void TestEngineContract::listsTheItemsWithTheirProperties()
     QVERIFY(flags.vt == VT_EMPTY || (flags.vt == VT_UI4 && flags.ulVal == 0));
 }
 
-void TestEngineContract::extractsAnItemIdenticalToItsSource()
+void TestEngineContract::extractsWhatItCompressed()
 {
-    ComPtr<IInArchive> archive = openArchive(dir.filePath("sample.zip"));
-    QVERIFY(archive);
-    auto *callback = new CTestExtractCallback;
-    ComPtr<IArchiveExtractCallback> held(callback);
-    callback->targetPath = toWideString(dir.filePath("extracted.bin"));
-    const UInt32 indices[] = {3};
-    QCOMPARE(archive->Extract(indices, 1, 0, held.get()), S_OK);
-    QCOMPARE(callback->events, (QStringList{QString("total %1").arg(payload.size()), "stream 3 mode 0",
-                                            "prepare 0", "result 0"}));
-    QVERIFY(callback->memory == payload);
+    const QString out = dir.filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    QCOMPARE(Q7Zip::getInstance()->extract(dir.filePath("sample.zip"), out), 0);
+    QFile extracted(out + "/data/payload.bin");
+    QVERIFY(extracted.open(QIODevice::ReadOnly) && extracted.readAll() == payload);
+    QVERIFY(QFileInfo(out + "/tools/run.sh").isExecutable() && QFileInfo(out + "/data/empty").isDir());
 }
 
 void TestEngineContract::callbacksRefuseWhatTheEngineNeverAsks()
@@ -244,22 +181,6 @@ void TestEngineContract::callbacksRefuseWhatTheEngineNeverAsks()
     QCOMPARE(update->GetProperty(1, kpidPath, &value), E_INVALIDARG);
     ISequentialInStream *input = nullptr;
     QCOMPARE(update->GetStream(1, &input), E_INVALIDARG);
-}
-
-void TestEngineContract::notAnArchiveOpensWithSFalse()
-{
-    QFile text(dir.filePath("plain.txt"));
-    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("this is not a zip archive\n") > 0);
-    text.close();
-    ComPtr<IInArchive> archive;
-    QCOMPARE(
-        EngineLibrary::resolveCreateObject(library)(&CLSID_ZipHandler, &IID_IInArchive, archive.putVoid()),
-        S_OK);
-    auto *stream = new CInFileStream;
-    ComPtr<IInStream> held(stream);
-    QVERIFY(stream->OpenForRead(toWideString(text.fileName())));
-    const UInt64 scanLimit = 0x800000;
-    QCOMPARE(archive->Open(held.get(), &scanLimit, nullptr), S_FALSE);
 }
 
 QTEST_GUILESS_MAIN(TestEngineContract)
