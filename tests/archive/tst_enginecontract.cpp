@@ -1,5 +1,6 @@
-// The engine library through our own interface declarations, callbacks and streams: a zip written by the
-// worker's compression, read back item by item through the engine's archive object, and extracted.
+// The engine library through our own interface declarations, callbacks and streams: how it is found and
+// refused, a zip written by the worker's compression and extracted again, and the calls the engine never
+// makes.
 
 #include "archive/CArchiveExtractCallback.h"
 #include "archive/CArchiveUpdateCallback.h"

@@ -57,9 +57,10 @@ private slots:
 
 private:
     WideString pathOf(const QString &name) const { return toWideString(dir.filePath(name)); }
+    // `name` relative to the current directory, the test's temporary directory, or absolute.
     void makeFile(const QString &name, const QByteArray &content = "content") const
     {
-        QFile file(dir.filePath(name));
+        QFile file(name);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
     }
 
@@ -89,75 +90,70 @@ void TestFileIo::cleanup()
 void TestFileIo::pathPrefixRules_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("drive");
-    QTest::addColumn<bool>("driveRoot");
-    QTest::addColumn<bool>("longPath");
-    QTest::addColumn<bool>("longUnc");
-    QTest::addColumn<bool>("isDriveRoot");
-    QTest::newRow("drive only") << "C:" << true << false << false << false << false;
-    QTest::newRow("drive root") << "C:\\" << true << true << false << false << true;
-    QTest::newRow("drive root slash") << "z:/" << true << true << false << false << true;
-    QTest::newRow("drive dir") << "C:\\dir" << true << true << false << false << false;
-    QTest::newRow("digit is no drive") << "1:\\" << false << false << false << false << false;
-    QTest::newRow("long drive root") << "\\\\?\\C:\\" << false << false << true << false << true;
-    QTest::newRow("long drive dir") << "\\\\?\\C:\\x" << false << false << true << false << false;
-    QTest::newRow("long unc") << "\\\\?\\UNC\\srv\\share" << false << false << true << true << false;
-    QTest::newRow("long unc lower, slashes") << "//?/unc/srv" << false << false << true << true << false;
-    QTest::newRow("long uncx") << "\\\\?\\UNCx\\srv" << false << false << true << false << false;
-    QTest::newRow("device") << "\\\\.\\COM1" << false << false << false << false << false;
-    QTest::newRow("share") << "\\\\srv\\share\\dir" << false << false << false << false << false;
-    QTest::newRow("empty") << "" << false << false << false << false << false;
+    QTest::addColumn<QStringList>("prefixes"); // which of the five prefix tests hold
+    QTest::newRow("drive only") << "C:" << QStringList{"drive"};
+    QTest::newRow("drive root") << "C:\\" << QStringList{"drive", "driveRoot", "isDriveRoot"};
+    QTest::newRow("drive root slash") << "z:/" << QStringList{"drive", "driveRoot", "isDriveRoot"};
+    QTest::newRow("drive dir") << "C:\\dir" << QStringList{"drive", "driveRoot"};
+    QTest::newRow("digit is no drive") << "1:\\" << QStringList{};
+    QTest::newRow("long drive root") << "\\\\?\\C:\\" << QStringList{"long", "isDriveRoot"};
+    QTest::newRow("long drive dir") << "\\\\?\\C:\\x" << QStringList{"long"};
+    QTest::newRow("long unc") << "\\\\?\\UNC\\srv\\share" << QStringList{"long", "longUnc"};
+    QTest::newRow("long unc lower, slashes") << "//?/unc/srv" << QStringList{"long", "longUnc"};
+    QTest::newRow("long uncx") << "\\\\?\\UNCx\\srv" << QStringList{"long"};
+    QTest::newRow("device") << "\\\\.\\COM1" << QStringList{};
+    QTest::newRow("share") << "\\\\srv\\share\\dir" << QStringList{};
+    QTest::newRow("empty") << "" << QStringList{};
 }
 
 void TestFileIo::pathPrefixRules()
 {
     QFETCH(QString, path);
     const WideString wide = toWideString(path);
-    QTEST(HasDrivePrefix(wide), "drive");
-    QTEST(HasDriveRootPrefix(wide), "driveRoot");
-    QTEST(HasLongPathPrefix(wide), "longPath");
-    QTEST(HasLongUncPrefix(wide), "longUnc");
-    QTEST(IsDriveRoot(wide), "isDriveRoot");
+    QStringList held;
+    for (const auto &test : {qMakePair(QString("drive"), HasDrivePrefix(wide)),
+                             qMakePair(QString("driveRoot"), HasDriveRootPrefix(wide)),
+                             qMakePair(QString("long"), HasLongPathPrefix(wide)),
+                             qMakePair(QString("longUnc"), HasLongUncPrefix(wide)),
+                             qMakePair(QString("isDriveRoot"), IsDriveRoot(wide))})
+        if (test.second)
+            held << test.first;
+    QTEST(held, "prefixes");
 }
 
 void TestFileIo::pathLengthRules_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("serverPrefix");
-    QTest::addColumn<int>("rootPrefix");
-    QTest::addColumn<int>("streamColon");
-    QTest::addColumn<int>("firstSeparator");
-    QTest::addColumn<int>("lastSeparator");
-    QTest::newRow("share") << "\\\\srv\\share" << 6 << 0 << -1 << 0 << 5;
-    QTest::newRow("share dir") << "\\\\srv\\share\\dir" << 6 << 12 << -1 << 0 << 11;
-    QTest::newRow("server only") << "\\\\srv" << 0 << 0 << -1 << 0 << 1;
-    QTest::newRow("empty server") << "\\\\\\share" << 0 << 0 << -1 << 0 << 2;
-    QTest::newRow("device") << "\\\\.\\COM1" << 0 << 4 << -1 << 0 << 3;
-    QTest::newRow("long drive") << "\\\\?\\C:\\dir" << 0 << 7 << -1 << 0 << 6;
-    QTest::newRow("long drive no separator") << "\\\\?\\C:" << 0 << 0 << 5 << 0 << 3;
-    QTest::newRow("long unc") << "\\\\?\\UNC\\srv\\share\\x" << 12 << 18 << -1 << 0 << 17;
-    QTest::newRow("long unc no share") << "\\\\?\\UNC\\srv" << 0 << 0 << -1 << 0 << 7;
-    QTest::newRow("drive path") << "C:\\a\\b" << 0 << 3 << -1 << 2 << 4;
-    QTest::newRow("rooted") << "\\dir" << 0 << 1 << -1 << 0 << 0;
-    QTest::newRow("lone separator") << "\\" << 0 << 1 << -1 << 0 << 0;
-    QTest::newRow("relative") << "dir/file" << 0 << 0 << -1 << 3 << 3;
-    QTest::newRow("no separator") << "file" << 0 << 0 << -1 << -1 << -1;
-    QTest::newRow("stream") << "dir\\file.txt:extra" << 0 << 0 << 12 << 3 << 3;
-    QTest::newRow("stream with type") << "C:\\f:s:$DATA" << 0 << 3 << 4 << 2 << 2;
-    QTest::newRow("colon in folder") << "a:b\\c" << 0 << 0 << -1 << 3 << 3;
-    QTest::newRow("drive relative stream") << "c:file:x" << 0 << 0 << 6 << -1 << -1;
-    QTest::newRow("drive only") << "C:" << 0 << 0 << -1 << -1 << -1;
+    // ServerPrefixLength, RootPrefixLength, FindStreamColon, FirstSeparator, LastSeparator
+    QTest::addColumn<QVector<int>>("lengths");
+    QTest::newRow("share") << "\\\\srv\\share" << QVector<int>{6, 0, -1, 0, 5};
+    QTest::newRow("share dir") << "\\\\srv\\share\\dir" << QVector<int>{6, 12, -1, 0, 11};
+    QTest::newRow("server only") << "\\\\srv" << QVector<int>{0, 0, -1, 0, 1};
+    QTest::newRow("empty server") << "\\\\\\share" << QVector<int>{0, 0, -1, 0, 2};
+    QTest::newRow("device") << "\\\\.\\COM1" << QVector<int>{0, 4, -1, 0, 3};
+    QTest::newRow("long drive") << "\\\\?\\C:\\dir" << QVector<int>{0, 7, -1, 0, 6};
+    QTest::newRow("long drive no separator") << "\\\\?\\C:" << QVector<int>{0, 0, 5, 0, 3};
+    QTest::newRow("long unc") << "\\\\?\\UNC\\srv\\share\\x" << QVector<int>{12, 18, -1, 0, 17};
+    QTest::newRow("long unc no share") << "\\\\?\\UNC\\srv" << QVector<int>{0, 0, -1, 0, 7};
+    QTest::newRow("drive path") << "C:\\a\\b" << QVector<int>{0, 3, -1, 2, 4};
+    QTest::newRow("rooted") << "\\dir" << QVector<int>{0, 1, -1, 0, 0};
+    QTest::newRow("lone separator") << "\\" << QVector<int>{0, 1, -1, 0, 0};
+    QTest::newRow("relative") << "dir/file" << QVector<int>{0, 0, -1, 3, 3};
+    QTest::newRow("no separator") << "file" << QVector<int>{0, 0, -1, -1, -1};
+    QTest::newRow("stream") << "dir\\file.txt:extra" << QVector<int>{0, 0, 12, 3, 3};
+    QTest::newRow("stream with type") << "C:\\f:s:$DATA" << QVector<int>{0, 3, 4, 2, 2};
+    QTest::newRow("colon in folder") << "a:b\\c" << QVector<int>{0, 0, -1, 3, 3};
+    QTest::newRow("drive relative stream") << "c:file:x" << QVector<int>{0, 0, 6, -1, -1};
+    QTest::newRow("drive only") << "C:" << QVector<int>{0, 0, -1, -1, -1};
 }
 
 void TestFileIo::pathLengthRules()
 {
     QFETCH(QString, path);
     const WideString wide = toWideString(path);
-    QTEST(ServerPrefixLength(wide), "serverPrefix");
-    QTEST(RootPrefixLength(wide), "rootPrefix");
-    QTEST(FindStreamColon(wide), "streamColon");
-    QTEST(FirstSeparator(wide), "firstSeparator");
-    QTEST(LastSeparator(wide), "lastSeparator");
+    QTEST((QVector<int>{ServerPrefixLength(wide), RootPrefixLength(wide), FindStreamColon(wide),
+                        FirstSeparator(wide), LastSeparator(wide)}),
+          "lengths");
 }
 
 void TestFileIo::reservedDeviceNames_data()
@@ -231,7 +227,7 @@ void TestFileIo::failuresReportWindowsErrorNumbersAndChangeNothing()
     const QString fixture = rowDir.path() + "/";
     QVERIFY(QDir().mkpath(fixture + "folder") && QDir().mkpath(fixture + "outside"));
     for (const char *name : {"file", "written", "outside/target"})
-        makeFile(fixture.mid(dir.path().size() + 1) + name);
+        makeFile(fixture + name);
     QVERIFY(QFile::link(fixture + "outside/target", fixture + "link"));
     QVERIFY(QFile::link(fixture + "outside/new", fixture + "dangling"));
     QVERIFY(QFile::link(fixture + "outside", fixture + "dir-link"));
@@ -353,10 +349,7 @@ void TestFileIo::outputStreamWritesSizesAndOnlyTheModificationTime()
     QCOMPARE(position, 300u);
     const UInt64 ticks = (1577836800ull + 11644473600ull) * 10000000ull; // 2020-01-01 00:00:00 UTC
     QVERIFY(stream->SetModificationTime(FILETIME{UInt32(ticks), UInt32(ticks >> 32)}));
-    // The last release closes the file: a writer may open it again.
     held.reset();
-    CDiskFile writer;
-    QVERIFY(writer.OpenForRead(pathOf("out.bin")));
     struct stat info;
     QVERIFY(::stat(QFile::encodeName(dir.filePath("out.bin")).constData(), &info) == 0);
     QCOMPARE(qint64(info.st_mtim.tv_sec), qint64(1577836800));
@@ -364,6 +357,9 @@ void TestFileIo::outputStreamWritesSizesAndOnlyTheModificationTime()
     QFile written(dir.filePath("out.bin"));
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll() == source.left(200) + QByteArray(4800, '\0'));
+    // The last release closed the file: another writer may open it.
+    CDiskFile writer;
+    QVERIFY(writer.OpenForWrite(pathOf("out.bin"), CDiskFile::Disposition::CreateAlways));
 }
 
 void TestFileIo::streamsAnswerOnlyTheirInterfacesAndDescribeTheFile()
