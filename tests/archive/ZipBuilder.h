@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDataStream>
+
+#include <array>
+
+// A zip archive of stored items, made on Unix, built in memory with every name kept byte for byte: the
+// hostile names and the exact layouts a damaged package needs are what no archiver writes.
+class ZipBuilder
+{
+public:
+    // `mode` is the item's Unix mode (file type included); a name ending in '/' is a directory.
+    ZipBuilder &add(const QByteArray &name, const QByteArray &data, quint32 mode = 0100644)
+    {
+        const quint32 crc = crc32(data);
+        const quint32 offset = quint32(local.size());
+        QDataStream entry(&local, QIODevice::Append);
+        entry.setByteOrder(QDataStream::LittleEndian);
+        entry << quint32(0x04034b50) << quint16(20);
+        common(entry, name, data, crc);
+        entry.writeRawData(name.constData(), name.size());
+        entry.writeRawData(data.constData(), data.size());
+
+        QDataStream record(&central, QIODevice::Append);
+        record.setByteOrder(QDataStream::LittleEndian);
+        record << quint32(0x02014b50) << quint16(0x0314) << quint16(20);
+        common(record, name, data, crc)
+            << quint16(0) << quint16(0) << quint16(0) << quint32(mode << 16) << offset;
+        record.writeRawData(name.constData(), name.size());
+        ++count;
+        return *this;
+    }
+
+    QByteArray bytes() const
+    {
+        QByteArray end;
+        QDataStream out(&end, QIODevice::WriteOnly);
+        out.setByteOrder(QDataStream::LittleEndian);
+        out << quint32(0x06054b50) << quint16(0) << quint16(0) << count << count << quint32(central.size())
+            << quint32(local.size()) << quint16(0);
+        return local + central + end;
+    }
+
+private:
+    // Flags (UTF-8 names), method (stored), 2001-02-03 04:05:06, CRC, sizes, name length, no extra field.
+    static QDataStream &common(QDataStream &out, const QByteArray &name, const QByteArray &data, quint32 crc)
+    {
+        return out << quint16(0x0800) << quint16(0) << quint16((4 << 11) | (5 << 5) | 3)
+                   << quint16((21 << 9) | (2 << 5) | 3) << crc << quint32(data.size()) << quint32(data.size())
+                   << quint16(name.size()) << quint16(0);
+    }
+
+    static quint32 crc32(const QByteArray &data)
+    {
+        static const std::array<quint32, 256> table = [] {
+            std::array<quint32, 256> values{};
+            for (quint32 i = 0; i < 256; ++i) {
+                quint32 value = i;
+                for (int bit = 0; bit < 8; ++bit)
+                    value = (value & 1) ? 0xEDB88320u ^ (value >> 1) : value >> 1;
+                values[i] = value;
+            }
+            return values;
+        }();
+        quint32 crc = 0xFFFFFFFFu;
+        for (const char byte : data)
+            crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
+        return ~crc;
+    }
+
+    QByteArray local;
+    QByteArray central;
+    quint16 count = 0;
+};
