@@ -143,12 +143,18 @@ void MainWindowTest::manifestLabelsAndEnablesButton_data()
     QTest::addColumn<bool>("installed");
     QTest::addColumn<QString>("installedVersion");
     QTest::addColumn<QString>("label");
-    QTest::newRow("not installed") << QByteArray("3;13;1.5;3.2;h") << false << "0" << "Download";
-    QTest::newRow("current") << QByteArray("3;12;1.5;3.2;h") << true << "12" << "Play";
-    QTest::newRow("outdated") << QByteArray("3;13;1.5;3.2;h") << true << "12" << "Update";
-    QTest::newRow("newer than the release") << QByteArray("3;11;1.5;3.2;h") << true << "12" << "Play";
-    QTest::newRow("compared as numbers") << QByteArray("3;012;1.5;3.2;h") << true << "12" << "Play";
-    QTest::newRow("no c.ini") << QByteArray("3;1;1.5;3.2;h\n") << true << "0" << "Update";
+    QTest::newRow("not installed") << QByteArray("3;13;1.5;3.2;h") << false << "0"
+                                   << "Download";
+    QTest::newRow("current") << QByteArray("3;12;1.5;3.2;h") << true << "12"
+                             << "Play";
+    QTest::newRow("outdated") << QByteArray("3;13;1.5;3.2;h") << true << "12"
+                              << "Update";
+    QTest::newRow("newer than the release") << QByteArray("3;11;1.5;3.2;h") << true << "12"
+                                            << "Play";
+    QTest::newRow("compared as numbers") << QByteArray("3;012;1.5;3.2;h") << true << "12"
+                                         << "Play";
+    QTest::newRow("no c.ini") << QByteArray("3;1;1.5;3.2;h\n") << true << "0"
+                              << "Update";
 }
 
 void MainWindowTest::manifestLabelsAndEnablesButton()
