@@ -230,6 +230,7 @@ void GameDownloaderTest::runEndsAsServed()
     if (setup == "locked")
         QVERIFY(otherLauncher.tryLock(0));
     const int storedRequests = m_server.requestCount(kStoredPath);
+    const int packageRequests = m_server.requestCount(kPackagePath);
 
     const QPointer<GameDownloader> pipeline = startPipeline();
     if (message.isEmpty()) {
@@ -246,6 +247,7 @@ void GameDownloaderTest::runEndsAsServed()
         // could not be written or failed its check or extraction goes at once.
         QCOMPARE(QFileInfo(package).exists() || QFileInfo(package).isSymLink(), packageKept);
         QCOMPARE(m_server.requestCount(kStoredPath), storedRequests);
+        QVERIFY(m_server.requestCount(kPackagePath) - packageRequests <= 11); // a loop is cut short
     }
     QTRY_VERIFY(pipeline.isNull());
     otherLauncher.unlock();
