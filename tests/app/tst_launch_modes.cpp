@@ -1,7 +1,7 @@
-// Runs the real launcher executable in its three launch modes, each from a fresh install tree.
-#include "tests/app/TestFiles.h"
+// Runs the real launcher executable in its hash and hand-over modes, each from a fresh install tree.
+#include "tests/support/TestFiles.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -10,30 +10,26 @@
 namespace {
 
 const QString kBuiltLauncher = QStringLiteral(VELMORA_LAUNCHER_PATH);
-const QByteArray kMd5OfNothing = "d41d8cd98f00b204e9800998ecf8427e";
-// Generous: the sanitizer build starts slowly. A mode that wrongly shows the window never ends at all.
-constexpr int kModeEndsWithinMs = 60000;
-// Longer than the hand-over mode's two pauses together, so a wrong hand-over would have ended by then.
-constexpr int kStillRunningAfterMs = 4000;
+// Leaves a mark beside itself saying how many arguments it was given.
+const QByteArray kNewLauncher = "echo \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n";
 
-// Runs program to its end; returns a description of what went wrong, or an empty string on exit 0.
-QString runExpectingSuccess(const QString &program, const QStringList &arguments, const QString &workingDir,
-                            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+// Runs program to its end; returns what went wrong, or an empty string on exit 0. A mode that wrongly
+// shows the window never ends; the limit is generous for the sanitizer build's slow start.
+QString run(const QString &program, const QStringList &arguments, const QString &workingDir,
+            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDir);
     process.start(program, arguments);
-    if (!process.waitForFinished(kModeEndsWithinMs)) {
-        process.kill();
-        process.waitForFinished();
-        return QStringLiteral("still running (a window was shown?)");
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QStringLiteral("exit %1, stderr: %2")
-            .arg(process.exitCode())
-            .arg(QString::fromLocal8Bit(process.readAllStandardError()));
-    return QString();
+    const bool ended = process.waitForFinished(60000);
+    process.kill();
+    process.waitForFinished();
+    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0
+               ? QString()
+               : QStringLiteral("exit %1: %2")
+                     .arg(process.exitCode())
+                     .arg(QString(process.readAllStandardError()));
 }
 
 QByteArray md5sumOf(const QString &path)
@@ -44,13 +40,19 @@ QByteArray md5sumOf(const QString &path)
     return md5sum.readAllStandardOutput().left(32);
 }
 
-QByteArray randomBytes(int size)
+// Every file below dir outside TEMP as "relative path=content" (a large one by its path alone), sorted.
+QStringList treeOf(const QString &dir)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(20261206);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = QDir(dir).relativeFilePath(it.next());
+        const QByteArray content = TestFiles::read(dir + '/' + path);
+        if (!path.startsWith("TEMP/"))
+            files.append(content.size() > 1024 ? path : path + '=' + content);
+    }
+    files.sort();
+    return files;
 }
 
 } // namespace
@@ -60,31 +62,35 @@ class LaunchModesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void hashModeWritesMd5sumDigestBesideExecutable_data();
-    void hashModeWritesMd5sumDigestBesideExecutable();
-    void hashModeEdgeCases_data();
-    void hashModeEdgeCases();
-    void otherCommandLinesStartNormally_data();
-    void otherCommandLinesStartNormally();
-    void handOverMovesReleaseAndStartsInstalledLauncher();
-    void handOverWithoutInstalledLauncherMovesNothing();
+    void hashModeWritesDigestBesideExecutable_data();
+    void hashModeWritesDigestBesideExecutable();
+    void handOver_data();
+    void handOver();
 };
 
-void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable_data()
+void LaunchModesTest::hashModeWritesDigestBesideExecutable_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("arguments"); // "APP" stands for the application directory
     QTest::addColumn<bool>("withoutDisplay");
-    QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"} << false;
-    QTest::newRow("longer flag") << QStringList{"-gethashfoo", "input.bin"} << false;
-    QTest::newRow("extra argument ignored") << QStringList{"-gethash", "input.bin", "ignored"} << false;
+    QTest::addColumn<QByteArray>("expected"); // "md5sum": what md5sum prints for input.bin
+    const QByteArray md5sum = "md5sum", nothing = "d41d8cd98f00b204e9800998ecf8427e";
+    QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"} << false << md5sum;
+    QTest::newRow("longer flag, extra argument")
+        << QStringList{"-gethashfoo", "input.bin", "ignored"} << false << md5sum;
     // As on a server that publishes releases: no display and no platform chosen.
-    QTest::newRow("no display") << QStringList{"-gethash", "input.bin"} << true;
+    QTest::newRow("no display") << QStringList{"-gethash", "input.bin"} << true << md5sum;
+    QTest::newRow("empty file") << QStringList{"-gethash", "empty.bin"} << false << nothing;
+    QTest::newRow("hash.txt itself") << QStringList{"-gethash", "APP/hash.txt"} << false << nothing;
+    QTest::newRow("missing file") << QStringList{"-gethash", "missing.bin"} << false << QByteArray("");
+    QTest::newRow("directory") << QStringList{"-gethash", "."} << false << QByteArray("");
+    QTest::newRow("no path") << QStringList{"-gethash"} << false << QByteArray("");
 }
 
-void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable()
+void LaunchModesTest::hashModeWritesDigestBesideExecutable()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, withoutDisplay);
+    QFETCH(QByteArray, expected);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (withoutDisplay) {
         for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
@@ -92,134 +98,80 @@ void LaunchModesTest::hashModeWritesMd5sumDigestBesideExecutable()
     }
     QTemporaryDir root;
     const QString appDir = root.path() + "/app";
-    const QString workDir = root.path() + "/work";
     QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
     // Larger than one read block and not a multiple of it.
-    QVERIFY(TestFiles::write(workDir + "/input.bin", randomBytes(3 * 1024 * 1024 + 123)));
-
-    const QString failure =
-        runExpectingSuccess(appDir + "/VelmoraGameLauncher.exe", arguments, workDir, environment);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-
-    const QByteArray expected = md5sumOf(workDir + "/input.bin");
-    QCOMPARE(expected.size(), 32);
-    QCOMPARE(TestFiles::read(appDir + "/hash.txt"), expected);
-    QVERIFY(!QFile::exists(workDir + "/hash.txt"));
-}
-
-void LaunchModesTest::hashModeEdgeCases_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // "APP" stands for the application directory
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("empty file") << QStringList{"-gethash", "empty.bin"} << kMd5OfNothing;
-    QTest::newRow("hash.txt itself") << QStringList{"-gethash", "APP/hash.txt"} << kMd5OfNothing;
-    QTest::newRow("missing file") << QStringList{"-gethash", "missing.bin"} << QByteArray("");
-    QTest::newRow("directory") << QStringList{"-gethash", "."} << QByteArray("");
-    QTest::newRow("no path") << QStringList{"-gethash"} << QByteArray("");
-}
-
-void LaunchModesTest::hashModeEdgeCases()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir root;
-    const QString appDir = root.path() + "/app";
-    QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
-    QVERIFY(TestFiles::write(root.path() + "/empty.bin", QByteArray()));
+    QByteArray input(3 * 1024 * 1024 + 123, Qt::Uninitialized);
+    QRandomGenerator generator(20261206);
+    for (char &byte : input)
+        byte = char(generator.bounded(256));
+    QVERIFY(TestFiles::write(root.path() + "/input.bin", input));
+    QVERIFY(TestFiles::write(root.path() + "/empty.bin", ""));
     QVERIFY(TestFiles::write(appDir + "/hash.txt", "an earlier digest, to be replaced"));
     arguments.replaceInStrings(QStringLiteral("APP"), appDir);
+    if (expected == "md5sum")
+        expected = md5sumOf(root.path() + "/input.bin");
 
-    const QString failure = runExpectingSuccess(appDir + "/VelmoraGameLauncher.exe", arguments, root.path());
+    const QString failure = run(appDir + "/VelmoraGameLauncher.exe", arguments, root.path(), environment);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QVERIFY(QFileInfo(appDir + "/hash.txt").isFile());
     QCOMPARE(TestFiles::read(appDir + "/hash.txt"), expected);
+    QVERIFY(!QFile::exists(root.path() + "/hash.txt"));
 }
 
-void LaunchModesTest::otherCommandLinesStartNormally_data()
+void LaunchModesTest::handOver_data()
 {
-    QTest::addColumn<QString>("appSubdir");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("-gethash after another argument") << "app" << QStringList{"--first", "-gethash", "in.bin"};
-    QTest::newRow("update directory in lower case") << "temp/launcherupdate" << QStringList{};
+    QTest::addColumn<bool>("installed"); // an installed launcher to hand over to
+    QTest::addColumn<QStringList>("installAfter");
+    QTest::addColumn<QStringList>("updateAfter");
+    const QString runner = "handover-runner";
+    const QString newLauncher = "VelmoraGameLauncher.exe=#!/bin/sh\n" + kNewLauncher;
+    // Files replace files, a directory the installation already has stays behind, and the new launcher is
+    // started detached and without arguments.
+    QTest::newRow("installed") << true << QStringList{".hidden=hidden",
+                                                      "Assets/kept.txt=installed",
+                                                      newLauncher,
+                                                      runner,
+                                                      "Plugins/plugin.txt=plugin",
+                                                      "readme.txt=new readme",
+                                                      "started.txt=new 0\n"}
+                               << QStringList{"Assets/new.txt=release"};
+    // Nothing to hand over to: everything stays where it is.
+    QTest::newRow("not installed") << false << QStringList{}
+                                   << QStringList{".hidden=hidden", "Assets/new.txt=release",
+                                                  newLauncher,      "Plugins/plugin.txt=plugin",
+                                                  runner,           "readme.txt=new readme"};
 }
 
-void LaunchModesTest::otherCommandLinesStartNormally()
+void LaunchModesTest::handOver()
 {
-    QFETCH(QString, appSubdir);
-    QFETCH(QStringList, arguments);
-    QTemporaryDir root;
-    const QString appDir = root.path() + '/' + appSubdir;
-    QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
-    QVERIFY(TestFiles::write(root.path() + "/in.bin", "data"));
-    // Would be replaced if the lower-case directory were taken for the update directory.
-    QVERIFY(TestFiles::writeScript(root.path() + "/VelmoraGameLauncher.exe", "exit 0\n"));
-
-    QProcess launcher;
-    launcher.setWorkingDirectory(root.path());
-    launcher.start(appDir + "/VelmoraGameLauncher.exe", arguments);
-    QVERIFY(launcher.waitForStarted());
-    // The normal mode runs until its window is closed.
-    QVERIFY2(!launcher.waitForFinished(kStillRunningAfterMs), launcher.readAllStandardError().constData());
-    launcher.kill();
-    launcher.waitForFinished();
-
-    QVERIFY(!QFile::exists(appDir + "/hash.txt"));
-    QCOMPARE(TestFiles::read(root.path() + "/VelmoraGameLauncher.exe"), QByteArray("#!/bin/sh\nexit 0\n"));
-}
-
-void LaunchModesTest::handOverMovesReleaseAndStartsInstalledLauncher()
-{
+    QFETCH(bool, installed);
+    QFETCH(QStringList, installAfter);
+    QFETCH(QStringList, updateAfter);
     QTemporaryDir root;
     const QString install = root.path();
     const QString update = install + "/TEMP/LauncherUpdate";
-    // The installation: an old launcher (a stand-in that leaves a marker when started) and its files.
-    QVERIFY(TestFiles::writeScript(install + "/VelmoraGameLauncher.exe",
-                                   "echo old > \"$(dirname \"$0\")/started.txt\"\n"));
-    QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
-    QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
-    // The release: a new launcher stand-in, a replacing file, a hidden file, a new directory and one
-    // whose name the installation already has. The real launcher runs the hand-over under another name.
-    QVERIFY(TestFiles::writeScript(update + "/VelmoraGameLauncher.exe",
-                                   "echo \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n"));
+    if (installed) {
+        QVERIFY(TestFiles::writeScript(install + "/VelmoraGameLauncher.exe",
+                                       "echo old > \"$(dirname \"$0\")/started.txt\"\n"));
+        QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
+        QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
+    }
+    QVERIFY(TestFiles::writeScript(update + "/VelmoraGameLauncher.exe", kNewLauncher));
     QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
     QVERIFY(TestFiles::write(update + "/.hidden", "hidden"));
     QVERIFY(TestFiles::write(update + "/Plugins/plugin.txt", "plugin"));
     QVERIFY(TestFiles::write(update + "/Assets/new.txt", "release"));
+    // The real launcher runs the hand-over under another name.
     QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, update + "/handover-runner"));
 
-    const QString failure = runExpectingSuccess(update + "/handover-runner", {}, install);
+    const QString failure = run(update + "/handover-runner", {}, install);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-    QCOMPARE(TestFiles::read(install + "/readme.txt"), QByteArray("new readme"));
-    QCOMPARE(TestFiles::read(install + "/.hidden"), QByteArray("hidden"));
-    QCOMPARE(TestFiles::read(install + "/Plugins/plugin.txt"), QByteArray("plugin"));
-    QVERIFY(QFileInfo(install + "/handover-runner").isFile());
-    QVERIFY(!QFileInfo::exists(update + "/readme.txt"));
-    // A directory never replaces one of the same name: the release's stays behind, the installed one is kept.
-    QCOMPARE(TestFiles::read(update + "/Assets/new.txt"), QByteArray("release"));
-    QCOMPARE(TestFiles::read(install + "/Assets/kept.txt"), QByteArray("installed"));
-    QVERIFY(!QFileInfo::exists(install + "/Assets/new.txt"));
-    // The new launcher was started, detached and without arguments.
-    QTRY_COMPARE_WITH_TIMEOUT(TestFiles::read(install + "/started.txt"), QByteArray("new 0\n"), 10000);
-}
-
-void LaunchModesTest::handOverWithoutInstalledLauncherMovesNothing()
-{
-    QTemporaryDir root;
-    const QString install = root.path();
-    const QString update = install + "/TEMP/LauncherUpdate";
-    QVERIFY(TestFiles::writeScript(update + "/VelmoraGameLauncher.exe", "exit 0\n"));
-    QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
-    QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, update + "/handover-runner"));
-
-    const QString failure = runExpectingSuccess(update + "/handover-runner", {}, install);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-
-    QCOMPARE(QDir(install).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{"TEMP"});
-    QStringList left = QDir(update).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    left.sort();
-    QCOMPARE(left, (QStringList{"VelmoraGameLauncher.exe", "handover-runner", "readme.txt"}));
+    if (installed) // the new launcher's mark, once it is whole
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
+    installAfter.sort();
+    updateAfter.sort();
+    QCOMPARE(treeOf(install), installAfter);
+    QCOMPARE(treeOf(update), updateAfter);
 }
 
 QTEST_GUILESS_MAIN(LaunchModesTest)

@@ -1,234 +1,296 @@
-// The main window as the normal mode builds it, under the offscreen platform.
+// The main window against a fault-injecting fake server, under the offscreen platform: the release
+// manifest check at start-up, and the two dialogs, which Cancel, Escape and the title bar's close
+// dismiss alike and which release every window closed.
 #include "app/MainWindow.h"
 #include "app/ManifestCheck.h"
-#include "app/WindowSize.h"
 #include "core/AppState.h"
-#include "core/DownloadSizeText.h"
+#include "core/TransferWatchdog.h"
 #include "dialogs/DownloadInfo.h"
-#include "tests/app/TestFiles.h"
+#include "dialogs/LauncherUpdate.h"
+#include "tests/pipeline/FakeHttpServer.h"
+#include "tests/pipeline/LauncherUnderTest.h"
+#include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/TestFiles.h"
 
+#include <QApplication>
 #include <QLabel>
-#include <QProcess>
-#include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
-#include <QScreen>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
 
+#include <memory>
+
+Q_DECLARE_METATYPE(FakeHttpServer::Route)
+
 namespace {
 
-// Set in a copy of this test started from an install directory whose path contains spaces.
-const char kPlayChildVariable[] = "VELMORA_TEST_PLAY_CHILD";
+const QByteArray kManifestPath = "/raw/main/launcher/version.txt";
+const QByteArray kGamePackage = "/releases/download/12/Client.zip";
+const QByteArray kLauncherPackage = "/raw/main/launcher/OSRELWIN/Launcher.zip";
+const char kGame[] = "/GameDir/Velmora.exe";
 
-QList<QWidget *> pipelineWidgets(const MainWindow &window)
+void addWays()
 {
-    return {window.ui->label, window.ui->progressBar, window.ui->progressBar_2, window.ui->label_2};
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Cancel") << "Cancel";
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("title bar") << "title bar";
 }
 
-// The window as the manifest check finds it when it starts.
-struct ManifestCheckStart
+void dismiss(QDialog *window, const QString &way)
 {
-    int calls = 0;
-    MainWindow *window = nullptr;
-    bool buttonEnabled = true;
-    bool pipelineWidgetsHidden = false;
-};
-ManifestCheckStart manifestCheckStart;
+    if (way == "Cancel")
+        window->findChild<QPushButton *>("Cancel")->click();
+    else if (way == "Escape")
+        QTest::keyClick(window, Qt::Key_Escape);
+    else
+        window->close();
+}
+
+// Runs the application's event loop as the launcher does: its exit code, or 42 when nothing ended it.
+int execFor(int milliseconds)
+{
+    QTimer giveUp;
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+    giveUp.start(milliseconds);
+    return QApplication::exec();
+}
+
+LauncherUpdate *launcherUpdate()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<LauncherUpdate *>(widget))
+            return dialog;
+    }
+    return nullptr;
+}
+
+bool downloadInfoRemains()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<DownloadInfo *>(widget) || widget->objectName() == QLatin1String("DownloadInfo"))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
-
-// Stands in for the manifest check, which has tests of its own: the linker takes this definition and
-// leaves the library's out. Whatever answers on the release port then cannot change the window here,
-// and the start-up steps before the check can be seen as they were when it began.
-void checkReleaseManifest()
-{
-    ++manifestCheckStart.calls;
-    manifestCheckStart.window = g_mainWindow;
-    manifestCheckStart.buttonEnabled = g_mainWindow->ui->pushButton->isEnabled();
-    manifestCheckStart.pipelineWidgetsHidden = true;
-    for (QWidget *widget : pipelineWidgets(*g_mainWindow))
-        manifestCheckStart.pipelineWidgetsHidden &= widget->isHidden();
-}
 
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void normalModePreparesWindow();
-    void objectNamesOthersRelyOn();
-    void buttonSitsBottomLeftAndNeverMoves();
-    void playStartsGameDetachedFromPathWithSpaces();
-    void otherwiseButtonOffersDownload_data();
-    void otherwiseButtonOffersDownload();
+    void initTestCase();
+    void init();
+    void manifestLabelsAndEnablesButton_data();
+    void manifestLabelsAndEnablesButton();
+    void unreadableManifestKeepsState_data();
+    void unreadableManifestKeepsState();
+    void downloadInfoDismissedChangesNothing_data() { addWays(); }
+    void downloadInfoDismissedChangesNothing();
+    void downloadWipesGameDirThenStartsPipeline();
+    void launcherUpdateDeclinedEndsLauncher_data() { addWays(); }
+    void launcherUpdateDeclinedEndsLauncher();
+    void launcherUpdateStartsSelfUpdate(); // last: the started flag is never cleared again
 
 private:
-    void clickPlay();
+    QPushButton *button() { return m_window->ui->pushButton; }
+    void checkManifest(const FakeHttpServer::Route &route);
+    QPointer<QDialog> openLauncherUpdate();
+    void openDownloadInfo();
+
+    MessageBoxWatcher m_messageBoxes;
+    FakeHttpServer m_server;
+    std::unique_ptr<MainWindow> m_window;
 };
 
-void MainWindowTest::normalModePreparesWindow()
+void MainWindowTest::initTestCase()
 {
-    manifestCheckStart = {};
-    MainWindow window;
-    QCOMPARE(g_mainWindow, &window);
-    // The check comes last, once, on a window whose button is disabled and whose progress is hidden.
-    QCOMPARE(manifestCheckStart.calls, 1);
-    QCOMPARE(manifestCheckStart.window, &window);
-    QVERIFY(!manifestCheckStart.buttonEnabled);
-    QVERIFY(manifestCheckStart.pipelineWidgetsHidden);
-
-    const QSize expected = launcherWindowSize(QGuiApplication::primaryScreen()->geometry().width());
-    QCOMPARE(window.size(), expected);
-    QCOMPARE(window.minimumSize(), expected);
-    QCOMPARE(window.maximumSize(), expected);
-    QCOMPARE(window.ui->centralwidget->size(), expected);
-
-    const QBrush background = window.palette().brush(QPalette::Inactive, QPalette::Window);
-    QVERIFY(!background.texture().isNull());
-    QCOMPARE(background.texture().width(), expected.width());
-
-    for (QWidget *widget : pipelineWidgets(window)) {
-        QVERIFY2(widget->isHidden(), qPrintable(widget->objectName()));
-        QVERIFY2(widget->sizePolicy().retainSizeWhenHidden(), qPrintable(widget->objectName()));
-    }
-    QVERIFY(!window.ui->pushButton->isEnabled());
-    QCOMPARE(window.ui->pushButton->text(), QStringLiteral("Download"));
+    TransferWatchdog::setInactivityLimitForTesting(1000);
+    m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;00");
+    m_server.setRoute("/raw/main/launcher/changelog.txt", FakeHttpServer::complete("Faster downloads."));
+    // Shown, so closing a dialog never ends the event loop as "last window closed"; active before any
+    // dialog appears, as the offscreen platform activates the application inside the first window's creation.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
-void MainWindowTest::objectNamesOthersRelyOn()
+void MainWindowTest::init()
 {
-    MainWindow window;
-    QCOMPARE(window.objectName(), QStringLiteral("MainWindow"));
-    QCOMPARE(window.findChild<QPushButton *>("pushButton"), window.ui->pushButton);
-    QCOMPARE(window.findChild<QLabel *>("label"), window.ui->label);
-    QCOMPARE(window.findChild<QLabel *>("label_2"), window.ui->label_2);
-    QCOMPARE(window.findChild<QProgressBar *>("progressBar"), window.ui->progressBar);
-    QCOMPARE(window.findChild<QProgressBar *>("progressBar_2"), window.ui->progressBar_2);
-    QCOMPARE(window.findChild<QWidget *>("centralwidget"), window.centralWidget());
+    LauncherUnderTest::clearInstallTree();
+    QVERIFY(TestFiles::write(LauncherUnderTest::path(kGame), "#!/bin/sh\n"));
+    button()->setEnabled(false);
+    button()->setText(QStringLiteral("Download"));
+    g_installedVersion = QStringLiteral("12");
+    g_latestVersion = QStringLiteral("0");
+    g_packageSizeGb.clear();
+    g_installedSizeGb.clear();
+    g_packageHash.clear();
+    m_messageBoxes.clear();
 }
 
-void MainWindowTest::buttonSitsBottomLeftAndNeverMoves()
+void MainWindowTest::checkManifest(const FakeHttpServer::Route &route)
 {
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    const QRect area = window.ui->centralwidget->rect().adjusted(30, 0, -30, -30);
-    const QRect button = window.ui->pushButton->geometry();
-    QCOMPARE(button.left(), area.left());
-    QVERIFY2(button.bottom() <= area.bottom() && button.top() > area.center().y(),
-             "button not at the bottom");
-    QVERIFY(button.width() >= 160);
-    QCOMPARE(button.height(), 70);
-
-    // Caption and bars to the right of the button, 38 pixels apart, inside the margins, label above bars.
-    for (QWidget *widget : pipelineWidgets(window)) {
-        const QRect geometry = widget->geometry();
-        QVERIFY2(geometry.left() == button.right() + 1 + 38, qPrintable(widget->objectName()));
-        QVERIFY2(area.contains(geometry), qPrintable(widget->objectName()));
-    }
-    QVERIFY(window.ui->label->y() < window.ui->progressBar->y());
-    QVERIFY(window.ui->progressBar->y() < window.ui->progressBar_2->y());
-    QVERIFY(window.ui->progressBar_2->y() < window.ui->label_2->y());
-
-    // The pipelines show and hide these one by one; the button stays where it is throughout.
-    for (QWidget *widget : pipelineWidgets(window)) {
-        widget->show();
-        QCoreApplication::processEvents();
-        QCOMPARE(window.ui->pushButton->geometry(), button);
-    }
-    for (QWidget *widget : pipelineWidgets(window)) {
-        widget->hide();
-        QCoreApplication::processEvents();
-        QCOMPARE(window.ui->pushButton->geometry(), button);
-    }
+    m_server.setRoute(kManifestPath, route);
+    checkReleaseManifest();
 }
 
-void MainWindowTest::playStartsGameDetachedFromPathWithSpaces()
+void MainWindowTest::manifestLabelsAndEnablesButton_data()
 {
-    if (qEnvironmentVariableIsSet(kPlayChildVariable)) {
-        clickPlay();
+    QTest::addColumn<QByteArray>("manifest");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("installedVersion");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("not installed") << QByteArray("3;13;1.5;3.2;h") << false << "0"
+                                   << "Download";
+    QTest::newRow("current") << QByteArray("3;12;1.5;3.2;h") << true << "12"
+                             << "Play";
+    QTest::newRow("outdated") << QByteArray("3;13;1.5;3.2;h") << true << "12"
+                              << "Update";
+    QTest::newRow("newer than the release") << QByteArray("3;11;1.5;3.2;h") << true << "12"
+                                            << "Play";
+    QTest::newRow("compared as numbers") << QByteArray("3;012;1.5;3.2;h") << true << "12"
+                                         << "Play";
+    QTest::newRow("no c.ini") << QByteArray("3;1;1.5;3.2;h\n") << true << "0"
+                              << "Update";
+}
+
+void MainWindowTest::manifestLabelsAndEnablesButton()
+{
+    QFETCH(QByteArray, manifest);
+    QFETCH(bool, installed);
+    QFETCH(QString, installedVersion);
+    QFETCH(QString, label);
+    g_gameInstalled = installed;
+    g_installedVersion = installedVersion;
+
+    checkManifest(FakeHttpServer::complete(manifest));
+
+    QVERIFY(m_messageBoxes.seen().isEmpty());
+    QVERIFY(button()->isEnabled());
+    QCOMPARE(button()->text(), label);
+    const QList<QByteArray> fields = manifest.split(';');
+    QCOMPARE(g_latestVersion, QString::fromUtf8(fields.at(1)));
+    QCOMPARE(g_packageSizeGb + ' ' + g_installedSizeGb, QStringLiteral("1.5 3.2"));
+    // Stored as sent, a line break included: such a hash fails the package check later.
+    QCOMPARE(g_packageHash, QString::fromUtf8(fields.at(4)));
+    QVERIFY(!g_launcherUpdateWindow);
+}
+
+void MainWindowTest::unreadableManifestKeepsState_data()
+{
+    QTest::addColumn<FakeHttpServer::Route>("route");
+    QTest::addColumn<bool>("installed");
+    using Server = FakeHttpServer;
+    QTest::newRow("trailing ;") << Server::complete("3;12;1.5;3.2;h;") << true;
+    QTest::newRow("four fields") << Server::complete("3;12;1.5;3.2") << false;
+    QTest::newRow("empty") << Server::complete("") << true;
+    QTest::newRow("never answers") << Server::withMode(Server::Mode::NeverAnswer) << true;
+    QTest::newRow("endless body") << Server::withMode(Server::Mode::Endless) << false;
+}
+
+void MainWindowTest::unreadableManifestKeepsState()
+{
+    QFETCH(FakeHttpServer::Route, route);
+    QFETCH(bool, installed);
+    g_gameInstalled = installed;
+    const qint64 sentBefore = m_server.bodyBytesSent();
+
+    checkManifest(route);
+
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    QCOMPARE(m_messageBoxes.seen().first().title, QStringLiteral("Launcher"));
+    QVERIFY(m_messageBoxes.seen().first().text.contains("Failed to get game info!"));
+    QCOMPARE(button()->isEnabled(), installed); // an installed game can still be played
+    QCOMPARE(button()->text(), QStringLiteral("Download"));
+    QCOMPARE(g_latestVersion, QStringLiteral("0"));
+    QVERIFY(g_packageSizeGb.isEmpty() && g_installedSizeGb.isEmpty() && g_packageHash.isEmpty());
+    // An endless body is refused soon after the 1 MiB cap.
+    QVERIFY(m_server.bodyBytesSent() - sentBefore < 32 << 20);
+}
+
+void MainWindowTest::openDownloadInfo()
+{
+    // An outdated game: the button offers the download rather than playing.
+    g_gameInstalled = true;
+    g_installedVersion = QStringLiteral("11");
+    g_latestVersion = QStringLiteral("12");
+    button()->setEnabled(true);
+    button()->click();
+    QVERIFY(g_downloadInfoWindow && g_downloadInfoWindow->isVisible());
+    QVERIFY(!button()->isEnabled());
+}
+
+void MainWindowTest::downloadInfoDismissedChangesNothing()
+{
+    QFETCH(QString, way);
+    openDownloadInfo();
+    dismiss(g_downloadInfoWindow, way);
+
+    QVERIFY(button()->isEnabled());
+    QVERIFY(QFile::exists(LauncherUnderTest::path(kGame)));
+    QVERIFY(m_window->ui->label->isHidden()); // no download started
+    QTRY_VERIFY(!downloadInfoRemains() && !g_downloadInfoWindow);
+}
+
+void MainWindowTest::downloadWipesGameDirThenStartsPipeline()
+{
+    openDownloadInfo();
+    g_downloadInfoWindow->findChild<QPushButton *>("Download")->click();
+
+    QVERIFY(!QFile::exists(LauncherUnderTest::path(kGame)));
+    QCOMPARE(m_window->ui->label->text(), QStringLiteral("Preparing..."));
+    // The pipeline asks for the package (refused here) and ends at the idle state.
+    QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 10000);
+    QCOMPARE(m_server.requestCount(kGamePackage), 1);
+    QCOMPARE(m_messageBoxes.seen().size(), 1);
+    QTRY_VERIFY(!downloadInfoRemains() && !g_downloadInfoWindow);
+}
+
+QPointer<QDialog> MainWindowTest::openLauncherUpdate()
+{
+    g_gameInstalled = true;
+    checkManifest(FakeHttpServer::complete("4;13;1.5;3.2;h"));
+    // The button waits for the user's answer.
+    if (button()->isEnabled() || !g_launcherUpdateWindow || !g_launcherUpdateWindow->isVisible())
+        return nullptr;
+    const auto *changeLog = g_launcherUpdateWindow->findChild<QTextBrowser *>();
+    return changeLog && changeLog->toPlainText() == "Faster downloads." ? g_launcherUpdateWindow : nullptr;
+}
+
+void MainWindowTest::launcherUpdateDeclinedEndsLauncher()
+{
+    QFETCH(QString, way);
+    const QPointer<QDialog> window = openLauncherUpdate();
+    QVERIFY(window);
+    QTimer::singleShot(0, window, [=] { dismiss(window, way); });
+
+    QCOMPARE(execFor(5000), 0);
+    QVERIFY(!g_launcherUpdateStarted);
+    QCOMPARE(m_server.requestCount(kLauncherPackage), 0);
+    QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP")));
+    if (way == "Cancel") { // the launcher ends with the window still up
+        delete launcherUpdate();
+        window->hide();
         return;
     }
-    // The game path comes from the application directory, so a copy of this test runs from there.
-    QTemporaryDir root;
-    const QString appDir = root.path() + "/Velmora Games/launcher dir";
-    const QString copy = appDir + "/launcher test";
-    QVERIFY(TestFiles::copyExecutable(QCoreApplication::applicationFilePath(), copy));
-    QVERIFY(TestFiles::writeScript(appDir + "/GameDir/Velmora.exe",
-                                   "echo \"$# $PWD\" > \"$(dirname \"$0\")/../started.txt\"\n"));
-    const QString workDir = root.path() + "/working dir";
-    QVERIFY(QDir().mkpath(workDir));
-
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(kPlayChildVariable, "1");
-    child.setProcessEnvironment(environment);
-    child.setWorkingDirectory(workDir);
-    child.start(copy, {"playStartsGameDetachedFromPathWithSpaces"});
-    QVERIFY(child.waitForFinished(60000));
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             child.readAllStandardOutput() + child.readAllStandardError());
-
-    // Started with no arguments, in the launcher's working directory.
-    QTRY_COMPARE_WITH_TIMEOUT(TestFiles::read(appDir + "/started.txt"), ("0 " + workDir + "\n").toUtf8(),
-                              10000);
+    QTRY_VERIFY(!window && !g_launcherUpdateWindow && !launcherUpdate());
 }
 
-void MainWindowTest::clickPlay()
+void MainWindowTest::launcherUpdateStartsSelfUpdate()
 {
-    MainWindow window;
-    QVERIFY(g_gameInstalled);
-    // No c.ini and no manifest: both versions are "0", so the button plays.
-    QCOMPARE(g_installedVersion, QStringLiteral("0"));
-    QCOMPARE(g_latestVersion, QStringLiteral("0"));
-    window.ui->pushButton->setEnabled(true);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.ui->pushButton, Qt::LeftButton);
-    QVERIFY(window.ui->pushButton->isEnabled());
-    QVERIFY(window.isVisible());
-}
+    const QPointer<QDialog> window = openLauncherUpdate();
+    QVERIFY(window);
+    QTimer::singleShot(0, window, [=] { window->findChild<QPushButton *>("Update")->click(); });
 
-void MainWindowTest::otherwiseButtonOffersDownload_data()
-{
-    QTest::addColumn<bool>("gameInstalled");
-    QTest::addColumn<QString>("installedVersion");
-    QTest::addColumn<QString>("latestVersion");
-    QTest::newRow("not installed") << false << "0"
-                                   << "0";
-    QTest::newRow("older version") << true << "11"
-                                   << "12";
-    // The same number, yet not the same text: the installed version is compared exactly.
-    QTest::newRow("line break in c.ini") << true << "12\n"
-                                         << "12";
-    QTest::newRow("leading zero") << true << "12"
-                                  << "012";
-}
-
-void MainWindowTest::otherwiseButtonOffersDownload()
-{
-    QFETCH(bool, gameInstalled);
-    QFETCH(QString, installedVersion);
-    QFETCH(QString, latestVersion);
-    MainWindow window;
-    g_gameInstalled = gameInstalled;
-    g_installedVersion = installedVersion;
-    g_latestVersion = latestVersion;
-    g_packageSizeGb = QStringLiteral("1.5");
-    g_installedSizeGb = QStringLiteral("3.2");
-    window.ui->pushButton->setEnabled(true);
-    QDialog *previousWindow = g_downloadInfoWindow;
-
-    QTest::mouseClick(window.ui->pushButton, Qt::LeftButton);
-
-    QVERIFY(g_downloadInfoWindow && g_downloadInfoWindow != previousWindow);
-    QVERIFY(g_downloadInfoWindow->isVisible());
-    QCOMPARE(g_downloadInfoWindow->findChild<QTextBrowser *>("textBrowser")->toPlainText(),
-             downloadSizeText("1.5", "3.2"));
-    QVERIFY(!window.ui->pushButton->isEnabled());
-    g_downloadInfoWindow->hide();
+    QCOMPARE(execFor(1500), 42);
+    QVERIFY(g_launcherUpdateStarted);
+    QTRY_VERIFY(!window && !launcherUpdate());
+    // The self-update asked for the launcher package; the server answers 404, so it fails and says so.
+    QTRY_COMPARE(m_server.requestCount(kLauncherPackage), 1);
+    QTRY_COMPARE(m_messageBoxes.seen().size(), 1);
 }
 
 QTEST_MAIN(MainWindowTest)

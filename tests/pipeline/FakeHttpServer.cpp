@@ -1,7 +1,6 @@
 #include "tests/pipeline/FakeHttpServer.h"
 
 #include <QTcpSocket>
-#include <QTimer>
 
 // One accepted connection: reads the request head, then answers as the route says.
 class FakeHttpConnection : public QObject
@@ -23,20 +22,7 @@ private slots:
         if (m_answered || !m_head.contains("\r\n\r\n"))
             return;
         m_answered = true;
-        const QByteArray path = m_head.left(m_head.indexOf("\r\n")).split(' ').value(1);
-        answer(m_server->routeFor(path));
-    }
-
-    void onLastByteBeforePause()
-    {
-        sendBody(m_rest.left(1));
-        m_rest.remove(0, 1);
-    }
-
-    void onResume()
-    {
-        sendBody(m_rest);
-        m_socket->disconnectFromHost();
+        answer(m_server->routeFor(m_head.left(m_head.indexOf("\r\n")).split(' ').value(1)));
     }
 
     void onBytesWritten()
@@ -61,17 +47,9 @@ private:
         if (route.mode == Mode::DropMidBody || route.mode == Mode::StallMidBody)
             head += "Content-Length: " + QByteArray::number(route.declaredLength) + "\r\n";
         m_socket->write(head + "\r\n");
-
         if (route.mode == Mode::Endless) {
             connect(m_socket, SIGNAL(bytesWritten(qint64)), this, SLOT(onBytesWritten()));
             onBytesWritten();
-            return;
-        }
-        if (route.pauseAt > 0) {
-            sendBody(route.body.left(int(route.pauseAt) - 1));
-            m_rest = route.body.mid(int(route.pauseAt) - 1);
-            QTimer::singleShot(150, this, SLOT(onLastByteBeforePause()));
-            connect(m_server, SIGNAL(resumeRequested()), this, SLOT(onResume()));
             return;
         }
         sendBody(route.body);
@@ -88,7 +66,6 @@ private:
     FakeHttpServer *m_server;
     QTcpSocket *m_socket;
     QByteArray m_head;
-    QByteArray m_rest;
     bool m_answered = false;
 };
 
@@ -102,11 +79,6 @@ QString FakeHttpServer::baseUrl() const
 {
     const QString scheme = m_server.certificate().isNull() ? QStringLiteral("http") : QStringLiteral("https");
     return QStringLiteral("%1://127.0.0.1:%2/").arg(scheme).arg(m_server.serverPort());
-}
-
-void FakeHttpServer::setRoute(const QByteArray &path, const Route &route)
-{
-    m_routes.insert(path, route);
 }
 
 FakeHttpServer::Route FakeHttpServer::complete(const QByteArray &body, int status)
@@ -125,9 +97,12 @@ FakeHttpServer::Route FakeHttpServer::redirect(const QByteArray &location)
     return route;
 }
 
-void FakeHttpServer::resumePaused()
+FakeHttpServer::Route FakeHttpServer::withMode(Mode mode, const QByteArray &body, qint64 declaredLength)
 {
-    emit resumeRequested();
+    Route route = complete(body);
+    route.mode = mode;
+    route.declaredLength = declaredLength;
+    return route;
 }
 
 void FakeHttpServer::onNewConnection()

@@ -30,15 +30,11 @@ public:
         QByteArray body;
         qint64 declaredLength = -1; // DropMidBody and StallMidBody
         QByteArray location;        // a Location header, for redirects
-        // Complete, NoContentLength: send this much, then the rest after resumePaused(). The last byte
-        // before the pause comes 150 ms late: the network library reports progress at most every 100 ms,
-        // counted from the request, so the client reports progress at least once while paused.
-        qint64 pauseAt = -1;
     };
 
     FakeHttpServer();
 
-    // From now on every connection speaks TLS, with a certificate made for this server. Returns why that
+    // From now on every connection speaks TLS with a certificate made for this server; returns why that
     // failed, or an empty string. Clients trust the certificate only once they are told to.
     QString serveOverTls() { return m_server.useNewCertificate(); }
     const QSslCertificate &certificate() const { return m_server.certificate(); }
@@ -46,19 +42,14 @@ public:
     // "http://127.0.0.1:PORT/", or "https://..." once it serves over TLS
     QString baseUrl() const;
 
-    void setRoute(const QByteArray &path, const Route &route);
+    void setRoute(const QByteArray &path, const Route &route) { m_routes.insert(path, route); }
     static Route complete(const QByteArray &body, int status = 200);
     static Route redirect(const QByteArray &location);
-
-    // Sends the rest of every answer held at its route's pauseAt.
-    void resumePaused();
+    static Route withMode(Mode mode, const QByteArray &body = QByteArray(), qint64 declaredLength = -1);
 
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
     // Body bytes handed to sockets so far (what an endless route has streamed).
     qint64 bodyBytesSent() const { return m_bodyBytesSent; }
-
-signals:
-    void resumeRequested();
 
 private slots:
     void onNewConnection();

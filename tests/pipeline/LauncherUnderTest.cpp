@@ -28,6 +28,7 @@ void LauncherUnderTest::clearInstallTree()
 {
     QDir(path("/GameDir")).removeRecursively();
     QDir(path("/TEMP")).removeRecursively();
+    QDir(path("/c.ini")).removeRecursively();
     QFile::remove(path("/c.ini"));
 }
 

@@ -16,7 +16,7 @@ namespace LauncherUnderTest {
 // manifest there, and builds the window as the normal mode does, manifest check included.
 std::unique_ptr<MainWindow> open(FakeHttpServer &server, const QByteArray &manifest);
 
-// Removes GameDir, TEMP and c.ini from {app}.
+// Removes GameDir, TEMP and c.ini (a file or a directory) from {app}.
 void clearInstallTree();
 
 // {app} + suffix.

@@ -1,4 +1,4 @@
-#include "tests/app/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
