@@ -232,7 +232,7 @@ class Launcher:
         self.wait_window(UPDATE_TITLE)
         main = self.wait_window(MAIN_TITLE)
         self.x11.click(main["x"] + 10, main["y"] + 10)
-        wait_until(lambda: any(w["active"] for w in self.reports[-1]) and self.window(UPDATE_TITLE), 10,
+        wait_until(lambda: self.window(UPDATE_TITLE) and any(w["active"] for w in self.reports[-1]), 10,
                    "the launcher to become active")
 
     def answer_message_box(self, title="Launcher", timeout=30):
