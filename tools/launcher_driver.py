@@ -244,10 +244,18 @@ class Launcher:
         log(f'message box "{title}": {text}')
         return text
 
+    def play(self):
+        """Play starts the sample game (it leaves a marker file) and the launcher stays open."""
+        marker = os.path.join(self.install_dir, "game-ran.marker")
+        check(not os.path.exists(marker), "the game ran before Play was pressed")
+        self.click(MAIN_TITLE, "pushButton", text="Play")
+        wait_until(lambda: os.path.exists(marker), 10, "Play to start the game")
+        check(self.process.poll() is None, "the launcher did not stay open after starting the game")
+
     def close_main(self):
-        """Closes the main window as its title-bar button would; returns the exit status."""
+        """Closes the main window as its title-bar button would; the launcher must end normally."""
         self.x11.close_window(self.x11.window_id(MAIN_TITLE, self.pid))
-        return self.wait_exit()
+        check(self.wait_exit() == 0, "the launcher did not end normally after its window was closed")
 
     def wait_exit(self, timeout=20):
         try:
