@@ -13,15 +13,13 @@ namespace {
 QJsonObject describeWidget(const QWidget *widget)
 {
     const QPoint topLeft = widget->mapToGlobal(QPoint(0, 0));
-    QJsonObject state{{"x", topLeft.x()},
-                      {"y", topLeft.y()},
-                      {"w", widget->width()},
-                      {"h", widget->height()},
-                      {"enabled", widget->isEnabled()},
-                      {"visible", widget->isVisible()}};
+    QJsonObject state{
+        {"x", topLeft.x()}, {"y", topLeft.y()}, {"w", widget->width()}, {"h", widget->height()}};
+    state.insert("enabled", widget->isEnabled());
+    state.insert("visible", widget->isVisible());
     if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
         state.insert("text", button->text());
-    else if (const auto *label = qobject_cast<const QLabel *>(widget))
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
         state.insert("text", label->text());
     if (const auto *bar = qobject_cast<const QProgressBar *>(widget)) {
         state.insert("value", bar->value());

@@ -297,7 +297,6 @@ def large_package(case):
         f.write("5")  # the peak RSS counts from here
     launcher.download(shoot=False)
     launcher.widget(MAIN_TITLE, "label", 900, text="Extracting Package (3/3)")
-    case.x11.screenshot("extracting")
     launcher.install_and_watch(timeout=900)
     peak = memory_kib(launcher.pid, "VmHWM")
     log(f"idle RSS {idle} KiB, peak {peak} KiB")
