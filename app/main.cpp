@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/WidgetStateReport.h"
 #include "core/LaunchMode.h"
 #include "pipeline/ArchiveWorkerThread.h"
 
@@ -13,5 +14,6 @@ int main(int argc, char **argv)
     ArchiveWorkerThread archiveWorker;
     MainWindow window;
     window.show();
+    WidgetStateReport::startIfRequested(&application);
     return application.exec();
 }

@@ -13,10 +13,9 @@ import os
 import shutil
 import subprocess
 import sys
-import time
 
-from launcher_driver import (DIALOG_LEFT_BUTTON, Failure, Launcher, ReleaseServer, X11, Xvfb, install_launcher, log,
-                             make_release, servable_dir, wait_until)
+from launcher_driver import (MAIN_TITLE, UPDATE_TITLE, Failure, Launcher, ReleaseServer, X11, Xvfb, install_launcher,
+                             log, make_release, servable_dir)
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -74,16 +73,13 @@ class Demo:
         install = self.install("install")
         launcher = Launcher(x11, install, os.path.join(self.dir, "launcher.log"))
         try:
-            main = launcher.main_window()
-            time.sleep(1.0)
+            launcher.widget(MAIN_TITLE, "pushButton", text="Download", enabled=True)
             x11.screenshot("main-window")
-            launcher.download(main)
+            launcher.download()
             launcher.install_and_watch()
-            launcher.press_main_button(main)
-            marker = os.path.join(install, "game-ran.marker")
-            wait_until(lambda: os.path.exists(marker), 10, "the sample game to start")
-            log(f"Play started the sample game ({marker})")
-            launcher.close_main(main)
+            launcher.play()
+            log("Play started the sample game")
+            launcher.close_main()
         finally:
             launcher.stop()
 
@@ -91,10 +87,9 @@ class Demo:
         """A second, short run against a manifest announcing launcher 4: the update dialog, then Cancel."""
         launcher = Launcher(x11, self.install("install-update"), os.path.join(self.dir, "launcher-update.log"))
         try:
-            dialog = launcher.raise_update_dialog(launcher.main_window())
-            time.sleep(0.5)
+            launcher.raise_update_dialog()
             x11.screenshot("update-dialog")
-            x11.click(dialog, *DIALOG_LEFT_BUTTON)
+            launcher.click(UPDATE_TITLE, "Cancel")
             log(f"Cancel in the update dialog ended the launcher with status {launcher.wait_exit()}")
         finally:
             launcher.stop()

@@ -1,33 +1,27 @@
 """Drives the launcher in an X server: a private Xvfb, the sample release server, the launcher run from an
 install directory, the mouse, the keyboard and the camera. Used by the end-to-end tests and by the demo.
-Standard library only; needs Xvfb, xdotool, ImageMagick's import and nginx."""
+
+The launcher runs with VELMORA_WIDGET_REPORT set: it then prints what its windows show as debug lines
+"widgets: <JSON>" (each visible window's title and geometry, its named widgets' place, state and text)
+whenever that changes. The driver finds and clicks widgets where the latest report puts them and waits
+for reported states, each wait bounded by a deadline. Standard library only; needs Xvfb, xdotool,
+ImageMagick's import and nginx."""
 
 import ctypes
 import filecmp
+import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import time
 
 SERVER_PORT = int(os.environ.get("VELMORA_RELEASE_PORT", "18470"))  # compiled into the launcher
-SCREEN = (1920, 1080)
 MAIN_TITLE = "Velmora Launcher"
 DOWNLOAD_TITLE = "Download Package Info"
 UPDATE_TITLE = "Launcher Updater"
-MAIN_BUTTON_COLOUR = bytes((98, 127, 144))
-BAR_CHUNK_COLOUR = bytes((0, 255, 127))
-WHITE = bytes((255, 255, 255))
-# The launcher's debug lines for the steps of a package run.
-PROGRESS_LINE = r"^(\d+)\s+-\s+(-?\d+)$"
-DOWNLOADED_LINE = r"^file is downloaded successfully\.$"
-RESULT_LINE = r"^Operation_Result:.*?(-?\d+)\s*$"
-COMPLETE_LINE = r"extract complete\.\s*$"
-# Both dialogs share one layout: 400 x 300 with the two buttons at the bottom.
-DIALOG_LEFT_BUTTON = (10 + 181 // 2, 250 + 41 // 2)
-DIALOG_RIGHT_BUTTON = (210 + 181 // 2, 250 + 41 // 2)
+REPORT_PREFIX = "widgets: "
 
 
 class Failure(Exception):
@@ -38,40 +32,33 @@ def log(message):
     print(f"[{time.strftime('%H:%M:%S')}] {message}", flush=True)
 
 
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
 def wait_until(predicate, timeout, what):
     deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out after {timeout} s waiting for {what}")
+    while not (value := predicate()):
+        check(time.monotonic() < deadline, f"timed out after {timeout} s waiting for {what}")
         time.sleep(0.05)
+    return value
 
 
 class Xvfb:
-    """A private X server; the display number is whatever Xvfb finds free. It never resets: a launcher
-    that hands over to the next one may be its last client for a moment, and a reset then refuses the
-    next launcher's connection."""
+    """A private X server on a display Xvfb finds free. It never resets: a launcher handing over to the
+    next one may be its last client for a moment, and a reset would refuse the next one."""
 
     def __init__(self, log_path=None):
-        """log_path keeps the server's own messages (for a case that loses its display)."""
         read_end, write_end = os.pipe()
         stderr = open(log_path, "wb") if log_path else subprocess.DEVNULL
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
-             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stderr=stderr)
+        self.process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1920x1080x24",
+                                         "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,), stderr=stderr)
         os.close(write_end)
-        if log_path:
-            stderr.close()
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise Failure("Xvfb did not start")
-            number += chunk
-        os.close(read_end)
-        self.display = ":" + number.decode().strip()
+        with os.fdopen(read_end, "rb") as f:
+            number = f.readline().decode().strip()
+        check(number, "Xvfb did not start")
+        self.display = ":" + number
 
     def stop(self):
         self.process.terminate()
@@ -79,7 +66,7 @@ class Xvfb:
 
 
 class ReleaseServer:
-    """tools/release-server.sh on the launcher's compiled-in port, serving RELEASE/www."""
+    """tools/release-server.sh on the launcher's compiled-in port, serving WWW; counts its requests."""
 
     def __init__(self, source_dir, www):
         self.script = os.path.join(source_dir, "tools", "release-server.sh")
@@ -89,18 +76,16 @@ class ReleaseServer:
     def start(self):
         if os.path.exists(self.access_log):
             os.remove(self.access_log)
-        subprocess.run([self.script, "start", self.www, str(SERVER_PORT)], check=True,
-                       stdout=subprocess.DEVNULL)
+        subprocess.run([self.script, "start", self.www, str(SERVER_PORT)], check=True, stdout=subprocess.DEVNULL)
 
     def stop(self):
         subprocess.run([self.script, "stop", self.www], check=False, stdout=subprocess.DEVNULL)
 
     def requests(self, path):
-        """How many GET requests for exactly this path nginx has answered."""
         if not os.path.exists(self.access_log):
             return 0
         with open(self.access_log, encoding="utf-8", errors="replace") as f:
-            return sum(1 for line in f if f'"GET {path} HTTP/' in line)
+            return sum(f'"GET {path} HTTP/' in line for line in f)
 
 
 class X11:
@@ -112,40 +97,23 @@ class X11:
         self.artifacts = artifacts
         self.shots = 0
 
-    def xdotool(self, *args, check=True):
+    def xdotool(self, *args):
         result = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True,
                                 timeout=30)
-        if check and result.returncode != 0:
-            raise Failure(f"xdotool {' '.join(map(str, args))}: {result.stderr.strip()}")
+        check(result.returncode == 0, f"xdotool {' '.join(map(str, args))}: {result.stderr.strip()}")
         return result.stdout
 
-    def windows(self, title, pid=None):
-        args = ["search", "--onlyvisible", "--name", f"^{re.escape(title)}$"]
-        if pid:
-            args[1:1] = ["--all", "--pid", pid]  # conditions are alternatives unless --all
-        return [int(w) for w in self.xdotool(*args, check=False).split()]
+    def window_id(self, title, pid):
+        """The X window of the launcher's visible window with this title."""
+        args = ["xdotool", "search", "--all", "--pid", str(pid), "--onlyvisible", "--name", f"^{re.escape(title)}$"]
+        found = lambda: subprocess.run(args, env=self.env, capture_output=True, text=True).stdout.split()  # noqa: E731
+        return int(wait_until(found, 5, f'X window "{title}"')[-1])
 
-    def wait_window(self, title, timeout=20, pid=None):
-        return wait_until(lambda: (self.windows(title, pid) or [None])[0], timeout, f'window "{title}"')
-
-    def wait_no_window(self, title, timeout=10):
-        wait_until(lambda: not self.windows(title), timeout, f'window "{title}" to close')
-
-    def geometry(self, wid):
-        values = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", wid).split())
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-    def window_pid(self, wid):
-        return int(self.xdotool("getwindowpid", wid).strip())
-
-    def click(self, wid, x, y):
-        """Clicks at (x, y) inside the window."""
-        left, top, _, _ = self.geometry(wid)
-        target = (left + x, top + y)
+    def click(self, x, y):
         # "mousemove --sync" waits for a motion that never comes when the pointer is already there.
         here = dict(item.split(":", 1) for item in self.xdotool("getmouselocation").split())
-        if (int(here["x"]), int(here["y"])) != target:
-            self.xdotool("mousemove", "--sync", *target)
+        if (int(here["x"]), int(here["y"])) != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
         self.xdotool("click", 1)
 
     def key(self, wid, key):
@@ -153,20 +121,21 @@ class X11:
         self.xdotool("key", key)
 
     def close_window(self, wid):
-        """What a title-bar close button does: ask the client to close the window (WM_DELETE_WINDOW)."""
-        send_delete_window(self.display, wid)
-
-    def pixels(self, wid):
-        """The window's pixels as rows of RGB bytes."""
-        _, _, width, height = self.geometry(wid)
-        data = subprocess.run(["import", "-window", str(wid), "-depth", "8", "rgb:-"], env=self.env,
-                              capture_output=True, check=True, timeout=60).stdout
-        return width, height, data
-
-    def pixel(self, x, y):
-        """The colour of one screen pixel as RGB bytes."""
-        return subprocess.run(["import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-"],
-                              env=self.env, capture_output=True, check=True, timeout=60).stdout[:3]
+        """What a title-bar close button does: WM_DELETE_WINDOW sent to the client."""
+        xlib = ctypes.CDLL("libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XInternAtom.restype = ctypes.c_ulong
+        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        xlib.XFlush.argtypes = xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        dpy = xlib.XOpenDisplay(self.display.encode())
+        check(dpy, f"cannot open display {self.display}")
+        # XClientMessageEvent: type, serial, send_event, display, window, message_type, format, data.
+        event = (ctypes.c_long * 24)(33, 0, 0, 0, wid, xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0), 32,
+                                     xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0))
+        xlib.XSendEvent(dpy, wid, 0, 0, ctypes.byref(event))
+        xlib.XFlush(dpy)
+        xlib.XCloseDisplay(dpy)
 
     def screenshot(self, name):
         self.shots += 1
@@ -177,94 +146,116 @@ class X11:
         return path
 
 
-def colour_rows(width, height, data, colour):
-    """{y: x positions of the colour} for the rows of the window's lower half that hold it at all."""
-    rows = {}
-    for y in range(height // 2, height):
-        row = data[y * width * 3:(y + 1) * width * 3]
-        xs = [m.start() // 3 for m in re.finditer(re.escape(colour), row) if m.start() % 3 == 0]
-        if xs:
-            rows[y] = xs
-    return rows
-
-
-def row_bands(rows):
-    """The row numbers grouped into runs of consecutive rows."""
-    bands, band = [], []
-    for y in sorted(rows):
-        if band and y != band[-1] + 1:
-            bands.append(band)
-            band = []
-        band.append(y)
-    if band:
-        bands.append(band)
-    return bands
-
-
-def send_delete_window(display, wid):
-    class ClientMessage(ctypes.Structure):
-        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-    class Event(ctypes.Union):
-        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
-
-    xlib = ctypes.CDLL("libX11.so.6")
-    xlib.XOpenDisplay.restype = ctypes.c_void_p
-    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    xlib.XInternAtom.restype = ctypes.c_ulong
-    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    xlib.XFlush.argtypes = [ctypes.c_void_p]
-    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    dpy = xlib.XOpenDisplay(display.encode())
-    if not dpy:
-        raise Failure(f"cannot open display {display}")
-    event = Event()
-    event.xclient.type = 33  # ClientMessage
-    event.xclient.window = wid
-    event.xclient.message_type = xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
-    event.xclient.format = 32
-    event.xclient.data[0] = xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-    xlib.XSendEvent(dpy, wid, 0, 0, ctypes.byref(event))
-    xlib.XFlush(dpy)
-    xlib.XCloseDisplay(dpy)
-
-
 class Launcher:
-    """The launcher under test, run from an install directory; its debug output (stderr) goes to a file
-    that also collects whatever it starts detached."""
+    """The launcher under test, run from an install directory. Its output (debug lines and widget reports)
+    goes to a file that also collects whatever it starts detached: after a hand-over, the reports are the
+    new launcher's."""
 
     def __init__(self, x11, install_dir, log_path, wrapper=()):
         self.x11 = x11
         self.install_dir = install_dir
         self.log_path = log_path
         self.log_file = open(log_path, "ab")
-        self.log_start = self.log_file.tell()
-        env = dict(x11.env)
-        env.pop("QT_QPA_PLATFORM", None)
-        env["QT_QPA_PLATFORM"] = "xcb"
+        self.read_from = self.log_file.tell()
+        self.text = ""
+        self.reports = []  # every report so far, each a list of windows
+        env = dict(x11.env, QT_QPA_PLATFORM="xcb", VELMORA_WIDGET_REPORT="1")
         exe = os.path.join(install_dir, "VelmoraGameLauncher.exe")
         self.process = subprocess.Popen([*wrapper, exe], cwd=install_dir, env=env, stdout=self.log_file,
                                         stderr=subprocess.STDOUT, start_new_session=True)
-        log(f"started {exe} (pid {self.process.pid})")
-
-    @property
-    def pid(self):
-        return self.process.pid
+        self.pid = self.process.pid
+        log(f"started {exe} (pid {self.pid})")
 
     def output(self):
-        with open(self.log_path, encoding="utf-8", errors="replace") as f:
-            f.seek(self.log_start)
-            return f.read()
+        """Everything written so far, but the widget reports (collected in self.reports)."""
+        with open(self.log_path, "rb") as f:
+            f.seek(self.read_from)
+            chunk = f.read()
+        complete = chunk.rfind(b"\n") + 1
+        self.read_from += complete
+        for line in chunk[:complete].decode("utf-8", "replace").splitlines(keepends=True):
+            if line.startswith(REPORT_PREFIX):
+                self.reports.append(json.loads(line[len(REPORT_PREFIX):]))
+            else:
+                self.text += line
+        return self.text
 
     def lines(self, pattern):
         return re.findall(pattern, self.output(), re.MULTILINE)
 
     def wait_output(self, pattern, timeout=30):
-        return wait_until(lambda: re.search(pattern, self.output(), re.MULTILINE), timeout,
-                          f"debug output /{pattern}/")
+        wait_until(lambda: self.lines(pattern), timeout, f"debug output /{pattern}/")
+
+    def window(self, title):
+        self.output()
+        return next((w for w in (self.reports or [[]])[-1] if w["title"] == title), None)
+
+    def widget(self, title, name, timeout=30, **state):
+        """The widget once the latest report shows it with every given property (text=..., enabled=...)."""
+        def matching():
+            widget = (self.window(title) or {"widgets": {}})["widgets"].get(name)
+            return widget if widget and all(widget.get(k) == v for k, v in state.items()) else None
+        return wait_until(matching, timeout, f'"{title}" {name} {state}')
+
+    def wait_window(self, title, timeout=30):
+        return wait_until(lambda: self.window(title), timeout, f'window "{title}"')
+
+    def wait_no_window(self, title, timeout=10):
+        wait_until(lambda: not self.window(title), timeout, f'window "{title}" to close')
+
+    def click(self, title, name, **state):
+        """Clicks the middle of the widget once it shows, takes clicks and has the given state."""
+        w = self.widget(title, name, visible=True, enabled=True, **state)
+        self.x11.click(w["x"] + w["w"] // 2, w["y"] + w["h"] // 2)
+
+    def wait_play(self, timeout=60):
+        self.widget(MAIN_TITLE, "pushButton", timeout, text="Play", enabled=True)
+
+    def download(self, shoot=True):
+        """Main button, then "Download" in the download-information dialog."""
+        self.click(MAIN_TITLE, "pushButton")
+        self.wait_window(DOWNLOAD_TITLE)
+        if shoot:
+            self.x11.screenshot("download-dialog")
+        self.click(DOWNLOAD_TITLE, "Download")
+        self.wait_no_window(DOWNLOAD_TITLE)
+
+    def install_and_watch(self, timeout=120):
+        """After "Download": photographs the run under way, then waits for "Play"."""
+        self.x11.screenshot("running-step")
+        self.wait_play(timeout)
+        self.x11.screenshot("play")
+
+    def raise_update_dialog(self):
+        """Makes the launcher the active application by clicking its main window, as a user switching back
+        to it would: the update dialog then stands above the main window, where the next click lands."""
+        self.wait_window(UPDATE_TITLE)
+        main = self.wait_window(MAIN_TITLE)
+        self.x11.click(main["x"] + 10, main["y"] + 10)
+        wait_until(lambda: self.window(UPDATE_TITLE) and any(w["active"] for w in self.reports[-1]), 10,
+                   "the launcher to become active")
+
+    def answer_message_box(self, title="Launcher", timeout=30):
+        """Photographs the message box, answers it with Return and returns its text."""
+        text = self.widget(title, "qt_msgbox_label", timeout)["text"]
+        self.x11.screenshot("message-" + title.lower())
+        self.x11.key(self.x11.window_id(title, self.pid), "Return")
+        self.wait_no_window(title)
+        log(f'message box "{title}": {text}')
+        return text
+
+    def play(self):
+        """Play starts the sample game (it leaves a marker file) and the launcher stays open."""
+        marker = os.path.join(self.install_dir, "game-ran.marker")
+        check(not os.path.exists(marker), "the game ran before Play was pressed")
+        self.click(MAIN_TITLE, "pushButton", text="Play")
+        wait_until(lambda: os.path.exists(marker), 10, "Play to start the game")
+        check(self.process.poll() is None, "the launcher did not stay open after starting the game")
+
+    def close_main(self):
+        """Closes the main window as its title-bar button would; the launcher must end normally."""
+        self.x11.close_window(self.x11.window_id(MAIN_TITLE, self.pid))
+        check(self.wait_exit() == 0, "the launcher did not end normally after its window was closed")
 
     def wait_exit(self, timeout=20):
         try:
@@ -278,98 +269,10 @@ class Launcher:
             self.process.wait(10)
         self.log_file.close()
 
-    def main_window(self, timeout=20):
-        return self.x11.wait_window(MAIN_TITLE, timeout, pid=self.pid)
-
-    def main_button(self, wid):
-        """Centre of the main button: the tallest band of rows in the lower half of the window holding a
-        long run of the button's colour (the progress bars share the colour but are much thinner)."""
-        rows = {y: xs for y, xs in colour_rows(*self.x11.pixels(wid), MAIN_BUTTON_COLOUR).items() if len(xs) >= 100}
-        bands = row_bands(rows)
-        if not bands or len(max(bands, key=len)) < 40:
-            raise Failure("main button not found in the window")
-        band = max(bands, key=len)
-        # The leftmost run of the middle row: visible progress bars continue the colour further right.
-        xs = rows[band[len(band) // 2]]
-        right = xs[0]
-        while right + 1 - xs[0] < len(xs) and xs[right + 1 - xs[0]] == right + 1:
-            right += 1
-        return (xs[0] + right) // 2, (band[0] + band[-1]) // 2
-
-    def bar_fill(self, wid):
-        """How many pixels of each progress bar are filled, (overall, step), read from the window: the
-        bars' chunks are the only areas of their colour. None while fewer than two bars show a chunk."""
-        rows = colour_rows(*self.x11.pixels(wid), BAR_CHUNK_COLOUR)
-        bands = row_bands(rows)
-        if len(bands) != 2:
-            return None
-        return tuple(len(rows[b[len(b) // 2]]) for b in bands)
-
-    def press_main_button(self, wid):
-        x, y = self.main_button(wid)
-        self.x11.click(wid, x, y)
-
-    def open_download_dialog(self, main):
-        self.press_main_button(main)
-        dialog = self.x11.wait_window(DOWNLOAD_TITLE, pid=self.pid)
-        time.sleep(0.3)
-        return dialog
-
-    def download(self, main, shoot=True):
-        """Main button, then "Download" in the download-information dialog."""
-        dialog = self.open_download_dialog(main)
-        if shoot:
-            self.x11.screenshot("download-dialog")
-        self.x11.click(dialog, *DIALOG_RIGHT_BUTTON)
-        self.x11.wait_no_window(DOWNLOAD_TITLE)
-
-    def install_and_watch(self, timeout=60):
-        """After "Download": follows the steps, photographing them, until the button reads "Play"."""
-        self.wait_output(DOWNLOADED_LINE, timeout)
-        time.sleep(0.3)
-        self.x11.screenshot("running-step-integrity-check")
-        self.wait_output(RESULT_LINE, timeout + 30)
-        self.x11.screenshot("extracted")
-        self.wait_ready_to_play()
-        self.x11.screenshot("play")
-
-    def wait_ready_to_play(self, timeout=60):
-        """After a successful extraction: c.ini is written, then the launcher pauses 3 s before "Play"."""
-        self.wait_output(COMPLETE_LINE, timeout)
-        wait_until(lambda: os.path.exists(os.path.join(self.install_dir, "c.ini")), timeout, "c.ini")
-        time.sleep(3.5)
-
-    def raise_update_dialog(self, main):
-        """Makes the launcher the active application by clicking its main window, as a user switching
-        back to it would: the update dialog must then stand above the main window. Returns the dialog."""
-        self.x11.click(main, 20, 20)
-        time.sleep(0.5)
-        dialog = self.x11.wait_window(UPDATE_TITLE, pid=self.pid)  # a new window: its flags changed
-        left, top, _, _ = self.x11.geometry(dialog)
-        # The dialog's white heading, where the main window shows its dark background picture.
-        wait_until(lambda: self.x11.pixel(left + 5, top + 5) == WHITE, 5,
-                   "the update dialog to stand above the main window")
-        return dialog
-
-    def close_main(self, main):
-        """Closes the main window as its title-bar button would; returns the exit status."""
-        self.x11.close_window(main)
-        return self.wait_exit()
-
-    def answer_message_box(self, title="Launcher", timeout=30):
-        wid = self.x11.wait_window(title, timeout, pid=self.pid)
-        time.sleep(0.3)
-        shot = self.x11.screenshot("message-" + title.lower())
-        self.x11.key(wid, "Return")
-        self.x11.wait_no_window(title)
-        return shot
-
 
 def install_launcher(source_exe, install_dir, with_engine=True):
-    """A fresh install directory holding a copy of the launcher (and, as the build does, the engine
-    link beside it)."""
-    if os.path.exists(install_dir):
-        shutil.rmtree(install_dir)
+    """A fresh install directory holding a copy of the launcher and, as the build does, the engine link."""
+    shutil.rmtree(install_dir, ignore_errors=True)
     os.makedirs(install_dir)
     shutil.copy2(source_exe, os.path.join(install_dir, "VelmoraGameLauncher.exe"))
     if with_engine:
@@ -377,9 +280,8 @@ def install_launcher(source_exe, install_dir, with_engine=True):
 
 
 def servable_dir(preferred, name):
-    """A directory for a release nginx will serve. nginx's workers do not run as root, so every directory
-    above it must be passable by others; when one above `preferred` is not (a checkout in /root, say),
-    the release goes below /var/tmp instead."""
+    """A directory nginx's workers (not root) can read: below /var/tmp when a directory above `preferred`
+    is closed to others (a checkout in /root, say)."""
     path = os.path.abspath(preferred)
     while path != "/":
         path = os.path.dirname(path)
@@ -389,64 +291,19 @@ def servable_dir(preferred, name):
 
 
 def make_release(source_dir, launcher_exe, out, *extra):
-    if os.path.exists(out):
-        shutil.rmtree(out)
+    shutil.rmtree(out, ignore_errors=True)
     subprocess.run([sys.executable, os.path.join(source_dir, "tools", "make-sample-release.py"), out,
                     "--launcher", launcher_exe, *map(str, extra)], check=True)
     return os.path.join(out, "www")
 
 
-def tree(root):
-    """Relative path -> (kind, mode, content digest) for everything below root."""
-    entries = {}
-    for dirpath, dirs, files in os.walk(root):
-        for name in dirs + files:
-            path = os.path.join(dirpath, name)
-            st = os.lstat(path)
-            rel = os.path.relpath(path, root)
-            entries[rel] = (name in dirs, st.st_mode & 0o7777, None if name in dirs else st.st_size)
-    return entries
-
-
 def assert_same_tree(expected_root, actual_root):
+    """Same paths, kinds, modes and contents below both roots."""
+    def tree(root):
+        return {os.path.relpath(os.path.join(d, n), root): (n in dirs, os.lstat(os.path.join(d, n)).st_mode)
+                for d, dirs, files in os.walk(root) for n in dirs + files}
     expected, actual = tree(expected_root), tree(actual_root)
-    if expected != actual:
-        diff = sorted(set(expected.items()) ^ set(actual.items()))
-        raise Failure(f"{actual_root} differs from {expected_root}: {diff[:10]}")
-    for rel, (is_dir, _, _) in expected.items():
-        if not is_dir and not filecmp.cmp(os.path.join(expected_root, rel), os.path.join(actual_root, rel),
-                                          shallow=False):
-            raise Failure(f"{rel} differs in content")
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def processes_running(exe_path):
-    """Pids whose executable is exe_path."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if os.readlink(f"/proc/{entry}/exe") == exe_path:
-                    pids.append(int(entry))
-            except OSError:
-                pass
-    return pids
-
-
-def memory_kib(pid, field):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1])
-    raise Failure(f"no {field} for pid {pid}")
-
-
-def kill_pid(pid):
-    try:
-        os.kill(pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+    check(expected == actual, f"{actual_root} differs: {sorted(set(expected.items()) ^ set(actual.items()))[:10]}")
+    for rel, (is_dir, _) in expected.items():
+        check(is_dir or filecmp.cmp(os.path.join(expected_root, rel), os.path.join(actual_root, rel), False),
+              f"{rel} differs in content")
