@@ -151,7 +151,7 @@ class Launcher:
     goes to a file that also collects whatever it starts detached: after a hand-over, the reports are the
     new launcher's."""
 
-    def __init__(self, x11, install_dir, log_path, wrapper=()):
+    def __init__(self, x11, install_dir, log_path):
         self.x11 = x11
         self.install_dir = install_dir
         self.log_path = log_path
@@ -161,7 +161,7 @@ class Launcher:
         self.reports = []  # every report so far, each a list of windows
         env = dict(x11.env, QT_QPA_PLATFORM="xcb", VELMORA_WIDGET_REPORT="1")
         exe = os.path.join(install_dir, "VelmoraGameLauncher.exe")
-        self.process = subprocess.Popen([*wrapper, exe], cwd=install_dir, env=env, stdout=self.log_file,
+        self.process = subprocess.Popen([exe], cwd=install_dir, env=env, stdout=self.log_file,
                                         stderr=subprocess.STDOUT, start_new_session=True)
         self.pid = self.process.pid
         log(f"started {exe} (pid {self.pid})")
@@ -270,13 +270,12 @@ class Launcher:
         self.log_file.close()
 
 
-def install_launcher(source_exe, install_dir, with_engine=True):
+def install_launcher(source_exe, install_dir):
     """A fresh install directory holding a copy of the launcher and, as the build does, the engine link."""
     shutil.rmtree(install_dir, ignore_errors=True)
     os.makedirs(install_dir)
     shutil.copy2(source_exe, os.path.join(install_dir, "VelmoraGameLauncher.exe"))
-    if with_engine:
-        os.symlink("/usr/lib/p7zip/7z.so", os.path.join(install_dir, "7z.so"))
+    os.symlink("/usr/lib/p7zip/7z.so", os.path.join(install_dir, "7z.so"))
 
 
 def servable_dir(preferred, name):

@@ -7,13 +7,13 @@
 #include "bench/support/BenchMachine.h"
 #include "bench/support/DebugLines.h"
 #include "bench/support/RandomFile.h"
+#include "bench/support/ReleaseServer.h"
 #include "bench/support/ToolRun.h"
 #include "core/AppState.h"
 #include "core/Endpoints.h"
 #include "pipeline/GameDownloader.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/pipeline/LauncherUnderTest.h"
-#include "tests/pipeline/ReleaseServer.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QApplication>

@@ -18,6 +18,7 @@
 #include "bench/support/BenchMachine.h"
 #include "bench/support/BenchPackage.h"
 #include "bench/support/DebugLines.h"
+#include "bench/support/ReleaseServer.h"
 #include "bench/support/ToolRun.h"
 #include "core/AppState.h"
 #include "core/BuildConfig.h"
@@ -25,7 +26,6 @@
 #include "core/FileChecksum.h"
 #include "pipeline/ArchiveWorkerThread.h"
 #include "tests/pipeline/LauncherUnderTest.h"
-#include "tests/pipeline/ReleaseServer.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QApplication>
