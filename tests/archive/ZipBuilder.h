@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QDataStream>
 
-#include <array>
+#include <zlib.h>
 
 // A zip archive of stored items, made on Unix, built in memory with every name kept byte for byte: the
 // hostile names and the exact layouts a damaged package needs are what no archiver writes.
@@ -13,7 +13,7 @@ public:
     // `mode` is the item's Unix mode (file type included); a name ending in '/' is a directory.
     ZipBuilder &add(const QByteArray &name, const QByteArray &data, quint32 mode = 0100644)
     {
-        const quint32 crc = crc32(data);
+        const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size()));
         const quint32 offset = quint32(local.size());
         QDataStream entry(&local, QIODevice::Append);
         entry.setByteOrder(QDataStream::LittleEndian);
@@ -49,24 +49,6 @@ private:
         return out << quint16(0x0800) << quint16(0) << quint16((4 << 11) | (5 << 5) | 3)
                    << quint16((21 << 9) | (2 << 5) | 3) << crc << quint32(data.size()) << quint32(data.size())
                    << quint16(name.size()) << quint16(0);
-    }
-
-    static quint32 crc32(const QByteArray &data)
-    {
-        static const std::array<quint32, 256> table = [] {
-            std::array<quint32, 256> values{};
-            for (quint32 i = 0; i < 256; ++i) {
-                quint32 value = i;
-                for (int bit = 0; bit < 8; ++bit)
-                    value = (value & 1) ? 0xEDB88320u ^ (value >> 1) : value >> 1;
-                values[i] = value;
-            }
-            return values;
-        }();
-        quint32 crc = 0xFFFFFFFFu;
-        for (const char byte : data)
-            crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
-        return ~crc;
     }
 
     QByteArray local;
