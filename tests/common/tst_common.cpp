@@ -58,25 +58,19 @@ private slots:
 
     void bstrAndPropertyValueHaveTheEngineLayoutAndFreeWhatTheyReplace()
     {
+        PropertyValue value; // a string left behind fails the sanitizer run
+        value.setString(L"first");
+        value.setString(L"second", 3);
+        UInt32 storedBytes = 0; // the byte count stands in the 4 bytes before the characters
+        std::memcpy(&storedBytes, reinterpret_cast<unsigned char *>(value.bstrVal) - 4, 4);
+        QVERIFY(storedBytes == 3 * sizeof(wchar_t) && BstrLength(value.bstrVal) == 3);
+        QVERIFY(std::wcscmp(value.bstrVal, L"sec") == 0);
         PROPVARIANT target{};
         target.vt = VT_BSTR;
         target.bstrVal = AllocBstr(L"old");
-        UInt32 storedBytes = 0; // the byte count stands in the 4 bytes before the characters
-        std::memcpy(&storedBytes, reinterpret_cast<unsigned char *>(target.bstrVal) - 4, 4);
-        QCOMPARE(storedBytes, UInt32(3 * sizeof(wchar_t)));
-        {
-            PropertyValue value; // a string left behind fails the sanitizer and valgrind runs
-            value.setString(L"first");
-            value.setString(L"second", 3);
-            QVERIFY(BstrLength(value.bstrVal) == 3 && std::wcscmp(value.bstrVal, L"sec") == 0);
-            value.setUInt64(0x123456789ull);
-            value.setString(L"new");
-            value.moveTo(&target);
-            QCOMPARE(value.vt, VARTYPE(VT_EMPTY));
-        }
-        QVERIFY(std::wcscmp(target.bstrVal, L"new") == 0);
-        QCOMPARE(ClearVariant(&target), S_OK);
-        QCOMPARE(target.vt, VARTYPE(VT_EMPTY));
+        value.moveTo(&target);
+        QVERIFY(value.vt == VT_EMPTY && std::wcscmp(target.bstrVal, L"sec") == 0);
+        QVERIFY(ClearVariant(&target) == S_OK && target.vt == VT_EMPTY);
     }
 
     void referenceCountIsAtomicAndDestroysAtZero()
