@@ -9,7 +9,6 @@
 #include "archive/Q7Zip.h"
 #include "common/ComPtr.h"
 #include "common/PropertyValue.h"
-#include "fileio/InFileStream.h"
 #include "tests/support/TestFiles.h"
 
 #include <QtTest>
@@ -93,24 +92,10 @@ private slots:
         QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
         QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
 
-        ComPtr<IInArchive> archive;
-        QCOMPARE(EngineLibrary::resolveCreateObject(library)(&CLSID_ZipHandler, &IID_IInArchive,
-                                                             archive.putVoid()),
-                 S_OK);
-        auto *file = new CInFileStream;
-        ComPtr<IInStream> stream(file);
-        const UInt64 scanLimit = 0x800000;
-        QVERIFY(file->OpenForRead(toWideString(dir.filePath("sample.zip"))));
-        QCOMPARE(archive->Open(stream.get(), &scanLimit, nullptr), S_OK);
         auto *extract = new CArchiveExtractCallback;
         ComPtr<IArchiveExtractCallback> extractHeld(extract);
-        extract->Init(archive.get(), toWideString(dir.filePath("never")), nullptr);
-        ISequentialOutStream *output = nullptr;
-        QCOMPARE(extract->GetStream(6, &output, kAskExtract), E_INVALIDARG);
-        BSTR password = nullptr;
+        BSTR password = nullptr; // an encrypted package is refused, its password never asked for
         QCOMPARE(extract->CryptoGetTextPassword(&password), E_ABORT);
-        QVERIFY(!QFileInfo::exists(dir.filePath("never")));
-
         ObjectVector<DirItem> items;
         items.addOwned(new DirItem);
         auto *update = new CArchiveUpdateCallback;
