@@ -243,11 +243,13 @@ private slots:
         constexpr int kItemSize = 32 << 20;
         QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
         quint64 stoppedAt = 0;
-        connect(Q7Zip::getInstance(), &Q7Zip::extract_completeValue_signal, this,
-                [&stoppedAt](quint64 value) {
-                    if (stoppedAt == 0 && value > 0)
-                        Q7Zip::getInstance()->requestStop(), stoppedAt = value;
-                });
+        const QObject connection; // ends with this function, as `stoppedAt` does
+        connect(Q7Zip::getInstance(), &Q7Zip::extract_completeValue_signal, &connection, [&](quint64 value) {
+            if (stoppedAt == 0 && value > 0) {
+                stoppedAt = value;
+                Q7Zip::getInstance()->requestStop();
+            }
+        });
 
         QCOMPARE(extract(ZipBuilder().add("big.bin", QByteArray(kItemSize, 'x')).bytes()), 1);
         QVERIFY(stoppedAt > 0 && stoppedAt < quint64(kItemSize));
