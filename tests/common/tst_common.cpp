@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <thread>
 
 namespace {
