@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QDataStream>
 
-#include <array>
+#include <zlib.h>
 
 // A zip archive of stored items, made on Unix, built in memory with every name kept byte for byte: the
 // hostile names and the exact layouts a damaged package needs are what no archiver writes.
@@ -13,21 +13,24 @@ public:
     // `mode` is the item's Unix mode (file type included); a name ending in '/' is a directory.
     ZipBuilder &add(const QByteArray &name, const QByteArray &data, quint32 mode = 0100644)
     {
-        const quint32 crc = crc32(data);
+        const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size()));
         const quint32 offset = quint32(local.size());
-        QDataStream entry(&local, QIODevice::Append);
-        entry.setByteOrder(QDataStream::LittleEndian);
-        entry << quint32(0x04034b50) << quint16(20);
-        common(entry, name, data, crc);
-        entry.writeRawData(name.constData(), name.size());
-        entry.writeRawData(data.constData(), data.size());
-
-        QDataStream record(&central, QIODevice::Append);
-        record.setByteOrder(QDataStream::LittleEndian);
-        record << quint32(0x02014b50) << quint16(0x0314) << quint16(20);
-        common(record, name, data, crc)
-            << quint16(0) << quint16(0) << quint16(0) << quint32(mode << 16) << offset;
-        record.writeRawData(name.constData(), name.size());
+        for (QByteArray *part : {&local, &central}) {
+            QDataStream out(part, QIODevice::Append);
+            out.setByteOrder(QDataStream::LittleEndian);
+            if (part == &local)
+                out << quint32(0x04034b50) << quint16(20);
+            else
+                out << quint32(0x02014b50) << quint16(0x0314) << quint16(20);
+            // Flags (UTF-8 names), method (stored), 2001-02-03 04:05:06, CRC, sizes, name length, no extra.
+            out << quint16(0x0800) << quint16(0) << quint16((4 << 11) | (5 << 5) | 3)
+                << quint16((21 << 9) | (2 << 5) | 3) << crc << quint32(data.size()) << quint32(data.size())
+                << quint16(name.size()) << quint16(0);
+            if (part == &central)
+                out << quint16(0) << quint16(0) << quint16(0) << quint32(mode << 16) << offset;
+            out.writeRawData(name.constData(), name.size());
+        }
+        local += data;
         ++count;
         return *this;
     }
@@ -43,32 +46,6 @@ public:
     }
 
 private:
-    // Flags (UTF-8 names), method (stored), 2001-02-03 04:05:06, CRC, sizes, name length, no extra field.
-    static QDataStream &common(QDataStream &out, const QByteArray &name, const QByteArray &data, quint32 crc)
-    {
-        return out << quint16(0x0800) << quint16(0) << quint16((4 << 11) | (5 << 5) | 3)
-                   << quint16((21 << 9) | (2 << 5) | 3) << crc << quint32(data.size()) << quint32(data.size())
-                   << quint16(name.size()) << quint16(0);
-    }
-
-    static quint32 crc32(const QByteArray &data)
-    {
-        static const std::array<quint32, 256> table = [] {
-            std::array<quint32, 256> values{};
-            for (quint32 i = 0; i < 256; ++i) {
-                quint32 value = i;
-                for (int bit = 0; bit < 8; ++bit)
-                    value = (value & 1) ? 0xEDB88320u ^ (value >> 1) : value >> 1;
-                values[i] = value;
-            }
-            return values;
-        }();
-        quint32 crc = 0xFFFFFFFFu;
-        for (const char byte : data)
-            crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
-        return ~crc;
-    }
-
     QByteArray local;
     QByteArray central;
     quint16 count = 0;

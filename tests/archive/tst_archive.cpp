@@ -6,6 +6,7 @@
 #include "archive/UnsafeItemPath.h"
 #include "tests/archive/ZipBuilder.h"
 #include "tests/support/DebugLogCapture.h"
+#include "tests/support/TestFiles.h"
 
 #include <QtTest>
 
@@ -21,19 +22,6 @@ mode_t permissionsOf(const QString &path)
 {
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 07777;
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every entry below `root` (symbolic links listed, never entered), relative to it, sorted.
@@ -54,259 +42,226 @@ class TestArchive : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void stopAtFirstProgress(quint64 completeValue);
-
-private slots:
-    void initTestCase();
-    void init();
-    void unsafeItemPaths_data();
-    void unsafeItemPaths();
-    void extractsItemsWithTheirModesAndTimes();
-    void failedExtractionsAnswerOne_data();
-    void failedExtractionsAnswerOne();
-    void extractionStaysInsideTheOutputDirectory_data();
-    void extractionStaysInsideTheOutputDirectory();
-    // Last: a stop holds for the rest of the process.
-    void stopEndsThisAndEveryLaterExtraction();
-
-private:
     QString sandboxFor(const QString &name) const { return scratch.filePath("box-" + name); }
-    int extract(const QByteArray &zip);
+    int extract(const QByteArray &zip)
+    {
+        log.clear();
+        const QString archive = sandbox + "/package.zip";
+        return TestFiles::write(archive, zip) ? Q7Zip::getInstance()->extract(archive, out) : -1;
+    }
+    QString failure() const { return log.lines().join('\n'); }
 
     QTemporaryDir scratch;
     DebugLogCapture log;
     QString sandbox;
     QString out;
-    quint64 stoppedAt = 0;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(scratch.isValid());
+        log.install();
+        // Without the engine the worker fails; every later case shows that the next operation looks for the
+        // library again.
+        EngineLibrary::setSearchLocations({scratch.path()});
+        QCOMPARE(Q7Zip::getInstance()->extract(scratch.filePath("any.zip"), scratch.path()), 1);
+        QVERIFY(log.containsRun({"Error: ", "", "Can not get CreateObject", ""}));
+        EngineLibrary::setSearchLocations({});
+    }
+
+    void init()
+    {
+        sandbox =
+            sandboxFor(QTest::currentDataTag() ? QTest::currentDataTag() : QTest::currentTestFunction());
+        out = sandbox + "/level/out";
+        QVERIFY(QDir().mkpath(out));
+    }
+
+    // The engine refuses to open a zip with a NUL in a name: the rule is checked on its own.
+    void nulInAnItemPathIsUnsafe()
+    {
+        QVERIFY(isUnsafeItemPath(toWideString(QStringLiteral("dir/a") + QChar(0) + "/b.txt")));
+        QVERIFY(!isUnsafeItemPath(L"CON/aux.txt:hidden")); // ordinary name characters outside Windows
+    }
+
+    void extractsItemsWithTheirModesAndTimes()
+    {
+        QSignalSpy total(Q7Zip::getInstance(), SIGNAL(extract_filesize_signal(quint64)));
+        QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
+        const QByteArray zip = ZipBuilder()
+                                   .add("game/bin/Velmora.exe", "#!/bin/sh\n", 0104755)
+                                   .add("game/empty/", "", 040755)
+                                   .add("a\\b\\c.txt", "deep")
+                                   .add("", "nameless")
+                                   .bytes();
+        QCOMPARE(extract(zip), 0);
+        QCOMPARE(listTree(out), (QStringList{"[Content]", "a", "a/b", "a/b/c.txt", "game", "game/bin",
+                                             "game/bin/Velmora.exe", "game/empty"}));
+        QCOMPARE(TestFiles::read(out + "/a/b/c.txt"), QByteArray("deep"));
+        QCOMPARE(TestFiles::read(out + "/[Content]"), QByteArray("nameless"));
+        // The permission bits apply, never set-user-id.
+        QCOMPARE(permissionsOf(out + "/game/bin/Velmora.exe"), mode_t(0755));
+        QCOMPARE(QFileInfo(out + "/a/b/c.txt").lastModified(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+        QCOMPARE(total.value(0).value(0).toULongLong(), 22ull);
+        QCOMPARE(completed.last().value(0).toULongLong(), 22ull);
+    }
+
+    void failedExtractionsAnswerOne_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QStringList>("expectedRun");
+        QTest::newRow("missing archive")
+            << "missing" << QStringList{"Error: ", "", "Can not open archive file"};
+        QTest::newRow("not an archive")
+            << "text" << QStringList{"Error: ", "", "Can not open file as archive"};
+        // The engine reports the cut item as failed; its Extract succeeds.
+        QTest::newRow("cut inside an item")
+            << "cut-item" << QStringList{"Extract Error", "", "Failed items: 1"};
+        // Every item is whole, only the archive's error flags tell that it ends too early.
+        QTest::newRow("cut before the central directory")
+            << "cut-directory" << QStringList{"Extract Error", "", "Archive error flags: 0x20"};
+        QTest::newRow("corrupted stored data") << "crc" << QStringList{"  :  ", "Error : ", "CRC Failed"};
+        QTest::newRow("write limit") << "write limit"
+                                     << QStringList{"Error: ", "", "Can not write output file"};
+    }
+
+    void failedExtractionsAnswerOne()
+    {
+        QFETCH(QString, damage);
+        QByteArray zip = ZipBuilder()
+                             .add("first.bin", QByteArray(40000, 'a'))
+                             .add("second.bin", QByteArray(40000, 'b'))
+                             .bytes();
+        const int itemSpan = 30 + 10 + 40000;
+        if (damage == "text")
+            zip = "this is not an archive\n";
+        else if (damage == "cut-item")
+            zip.truncate(itemSpan + 20000);
+        else if (damage == "cut-directory")
+            zip.truncate(2 * itemSpan);
+        else if (damage == "crc")
+            zip[itemSpan + 40 + 1234] = 'x';
+        const QString archive = sandbox + "/package.zip";
+        QVERIFY(damage == "missing" || TestFiles::write(archive, zip));
+        // Under the write limit, files of this process may not grow past 20000 bytes: the worker's writes
+        // fail with EFBIG, as they would with ENOSPC on a full disk.
+        rlimit previous;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const rlimit limited{damage == "write limit" ? 20000 : previous.rlim_cur, previous.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        log.clear();
+        const int result = Q7Zip::getInstance()->extract(archive, out);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &previous), 0);
+
+        QCOMPARE(result, 1);
+        QFETCH(QStringList, expectedRun);
+        QVERIFY2(log.containsRun(expectedRun), qPrintable(failure()));
+        if (damage == "write limit") {
+            QVERIFY(log.lines().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+            QCOMPARE(listTree(out), QStringList()); // the part written does not stay behind
+        }
+    }
+
+    void extractionStaysInsideTheOutputDirectory_data()
+    {
+        QTest::addColumn<QStringList>(
+            "items");                   // "NAME" a file holding "in", "NAME/" a directory, "@NAME" a link
+        QTest::addColumn<bool>("link"); // out/link -> the sandbox's "outside" planted first
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("treeSize");      // entries in the output directory afterwards
+        QTest::addColumn<QString>("extracted"); // a plain file among them
+
+        const QString noDirectory = "Can not create output directory";
+        const QString noFile = "Can not open output file";
+        const auto refused = [](const char *tag, const QString &name) {
+            QTest::newRow(tag) << QStringList{name} << false << 1
+                               << "Item path leads outside the output directory" << 0 << "";
+        };
+        refused("parents", "a/../../x");
+        refused("backslash parents", "..\\..\\x");
+        refused("absolute", sandboxFor("absolute") + "/x");
+        refused("network", "/" + sandboxFor("network") + "/x");
+        refused("drive", "C:\\x");
+        // The engine itself refuses to open an archive with such a name.
+        QTest::newRow("NUL") << QStringList{QStringLiteral("x") + QChar(0) + "y"} << false << 1
+                             << "Can not open file as archive" << 0 << "";
+        QTest::newRow("name over the limit")
+            << QStringList{QString(NAME_MAX + 1, 'n')} << false << 1 << noFile << 0 << "";
+        QTest::newRow("directory where a file is")
+            << QStringList{"taken", "taken/"} << false << 1 << noDirectory << 1 << "taken";
+        QTest::newRow("directory name over the limit")
+            << QStringList{"d/" + QString(NAME_MAX + 1, 'n') + "/"} << false << 1 << noDirectory << 1 << "";
+        QTest::newRow("file through a link") << QStringList{"link/x"} << true << 1 << noFile << 1 << "";
+        QTest::newRow("directory on a link") << QStringList{"link/"} << true << 1 << noDirectory << 1 << "";
+        QTest::newRow("file over a link") << QStringList{"link"} << true << 0 << "" << 1 << "link";
+        QTest::newRow("link item") << QStringList{"@link", "link/x"} << false << 1 << noFile << 1 << "link";
+        // Nearly as deep as a path may be, one level per two characters.
+        const int levels = (PATH_MAX - 10 - (sandboxFor("thousands of levels") + "/level/out").size()) / 2;
+        const QString deep = QString("d/").repeated(levels) + "f";
+        QTest::newRow("thousands of levels") << QStringList{deep} << false << 0 << "" << levels + 1 << deep;
+        QTest::newRow("deeper than a path may be")
+            << QStringList{QString("d/").repeated(PATH_MAX / 2) + "f"} << false << 1 << noFile << 0 << "";
+    }
+
+    void extractionStaysInsideTheOutputDirectory()
+    {
+        QFETCH(QStringList, items);
+        QFETCH(QString, message);
+        QFETCH(QString, extracted);
+        const QString outside = sandbox + "/outside";
+        QVERIFY(TestFiles::write(outside + "/keep", "kept"));
+        QVERIFY(::chmod(QFile::encodeName(outside).constData(), 0750) == 0);
+        QFETCH(bool, link);
+        QVERIFY(!link || QFile::link(outside, out + "/link"));
+        ZipBuilder zip;
+        for (const QString &item : items) {
+            if (item.startsWith('@'))
+                zip.add(item.mid(1).toUtf8(), "../../outside", 0120777);
+            else
+                zip.add(item.toUtf8(), item.endsWith('/') ? "" : "in", item.endsWith('/') ? 040755 : 0100644);
+        }
+
+        QTEST(extract(zip.bytes()), "result");
+        QVERIFY2(message.isEmpty() || log.containsRun({"Error: ", "", message, ""}), qPrintable(failure()));
+        QTEST(int(listTree(out).size()), "treeSize");
+        if (!extracted.isEmpty())
+            QVERIFY(QFileInfo(out + "/" + extracted).isFile() &&
+                    !QFileInfo(out + "/" + extracted).isSymLink());
+        // Nothing was written or chmod-ed beside the output directory, through a link or otherwise.
+        const QStringList around{"level", "level/out", "outside", "outside/keep", "package.zip"};
+        for (const QString &entry : listTree(sandbox))
+            QVERIFY2(entry.startsWith("level/out/") || around.contains(entry), qPrintable(entry));
+        QCOMPARE(TestFiles::read(outside + "/keep"), QByteArray("kept"));
+        QCOMPARE(permissionsOf(outside), mode_t(0750));
+    }
+
+    // Last: a stop holds for the rest of the process.
+    void stopEndsThisAndEveryLaterExtraction()
+    {
+        constexpr int kItemSize = 32 << 20;
+        QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
+        quint64 stoppedAt = 0;
+        const QObject connection; // ends with this function, as `stoppedAt` does
+        connect(Q7Zip::getInstance(), &Q7Zip::extract_completeValue_signal, &connection, [&](quint64 value) {
+            if (stoppedAt == 0 && value > 0) {
+                stoppedAt = value;
+                Q7Zip::getInstance()->requestStop();
+            }
+        });
+
+        QCOMPARE(extract(ZipBuilder().add("big.bin", QByteArray(kItemSize, 'x')).bytes()), 1);
+        QVERIFY(stoppedAt > 0 && stoppedAt < quint64(kItemSize));
+        QCOMPARE(completed.last().value(0).toULongLong(), stoppedAt);
+        // The half-written item does not stay behind, and a later extraction does not start.
+        for (const QByteArray &zip : {QByteArray(), ZipBuilder().add("dir/a.txt", "a").bytes()}) {
+            QVERIFY(zip.isEmpty() || extract(zip) == 1);
+            QVERIFY(log.containsRun({"Extract Error", "", "Extraction stopped on request"}));
+            QCOMPARE(listTree(out), QStringList());
+        }
+    }
 };
-
-void TestArchive::initTestCase()
-{
-    QVERIFY(scratch.isValid());
-    log.install();
-    // Without the engine the worker says so and fails; the next operation looks for the library again.
-    EngineLibrary::setSearchLocations({scratch.path()});
-    QSignalSpy started(Q7Zip::getInstance(), SIGNAL(threadStarted_signal(int)));
-    Q7Zip::getInstance()->threadStarted();
-    QCOMPARE(started.value(0).value(0).toInt(), 1);
-    QVERIFY(log.lines().contains("Q7Zip 7z.dll load failure!!!"));
-    QCOMPARE(Q7Zip::getInstance()->extract(scratch.filePath("any.zip"), scratch.path()), 1);
-    QVERIFY(log.containsRun({"Error: ", "", "Can not get CreateObject", ""}));
-    EngineLibrary::setSearchLocations({});
-}
-
-void TestArchive::init()
-{
-    sandbox = sandboxFor(QTest::currentDataTag() ? QTest::currentDataTag() : QTest::currentTestFunction());
-    out = sandbox + "/level/out";
-    QVERIFY(QDir().mkpath(out));
-}
-
-int TestArchive::extract(const QByteArray &zip)
-{
-    const QString archive = sandbox + "/package.zip";
-    if (!writeFile(archive, zip))
-        return -1;
-    log.clear();
-    return Q7Zip::getInstance()->extract(archive, out);
-}
-
-// The engine refuses to open a zip with a NUL in a name: the rule is checked on its own.
-void TestArchive::unsafeItemPaths_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("unsafe");
-    QTest::newRow("NUL inside") << QStringLiteral("dir/a") + QChar(0) + "/b.txt" << true;
-    QTest::newRow("NUL at the end") << QStringLiteral("a.txt") + QChar(0) << true;
-    // A colon and a device name are ordinary name characters outside Windows.
-    QTest::newRow("colon, device name") << "CON/aux.txt:hidden" << false;
-}
-
-void TestArchive::unsafeItemPaths()
-{
-    QFETCH(QString, path);
-    QTEST(isUnsafeItemPath(toWideString(path)), "unsafe");
-}
-
-void TestArchive::extractsItemsWithTheirModesAndTimes()
-{
-    QSignalSpy total(Q7Zip::getInstance(), SIGNAL(extract_filesize_signal(quint64)));
-    QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
-    const QByteArray zip = ZipBuilder()
-                               .add("game/bin/Velmora.exe", "#!/bin/sh\n", 0104755)
-                               .add("game/empty/", "", 040755)
-                               .add("a\\b\\c.txt", "deep")
-                               .add("", "nameless")
-                               .bytes();
-    QCOMPARE(extract(zip), 0);
-    QCOMPARE(listTree(out), (QStringList{"[Content]", "a", "a/b", "a/b/c.txt", "game", "game/bin",
-                                         "game/bin/Velmora.exe", "game/empty"}));
-    QCOMPARE(readFile(out + "/a/b/c.txt"), QByteArray("deep"));
-    QCOMPARE(readFile(out + "/[Content]"), QByteArray("nameless"));
-    // The permission bits apply, never set-user-id.
-    QCOMPARE(permissionsOf(out + "/game/bin/Velmora.exe"), mode_t(0755));
-    QCOMPARE(QFileInfo(out + "/a/b/c.txt").lastModified(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
-    QCOMPARE(total.value(0).value(0).toULongLong(), 22ull);
-    QCOMPARE(completed.last().value(0).toULongLong(), 22ull);
-}
-
-void TestArchive::failedExtractionsAnswerOne_data()
-{
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<QStringList>("expectedRun");
-    QTest::newRow("missing archive") << "missing" << QStringList{"Error: ", "", "Can not open archive file"};
-    QTest::newRow("not an archive") << "text" << QStringList{"Error: ", "", "Can not open file as archive"};
-    // The engine reports the cut item as failed; its Extract succeeds.
-    QTest::newRow("cut inside an item") << "cut-item" << QStringList{"Extract Error", "", "Failed items: 1"};
-    // Every item is whole, only the archive's error flags tell that it ends too early.
-    QTest::newRow("cut before the central directory")
-        << "cut-directory" << QStringList{"Extract Error", "", "Archive error flags: 0x20"};
-    QTest::newRow("corrupted stored data") << "crc" << QStringList{"  :  ", "Error : ", "CRC Failed"};
-    QTest::newRow("write limit") << "write limit" << QStringList{"Error: ", "", "Can not write output file"};
-}
-
-void TestArchive::failedExtractionsAnswerOne()
-{
-    QFETCH(QString, damage);
-    QByteArray zip = ZipBuilder()
-                         .add("first.bin", QByteArray(40000, 'a'))
-                         .add("second.bin", QByteArray(40000, 'b'))
-                         .bytes();
-    const int itemSpan = 30 + 10 + 40000;
-    if (damage == "text")
-        zip = "this is not an archive\n";
-    else if (damage == "cut-item")
-        zip.truncate(itemSpan + 20000);
-    else if (damage == "cut-directory")
-        zip.truncate(2 * itemSpan);
-    else if (damage == "crc")
-        zip[itemSpan + 40 + 1234] = 'x';
-    const QString archive = sandbox + "/package.zip";
-    QVERIFY(damage == "missing" || writeFile(archive, zip));
-    // Under the write limit, files of this process may not grow past 20000 bytes: the worker's writes fail
-    // with EFBIG, as they would with ENOSPC on a full disk.
-    rlimit previous;
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    rlimit limited = previous;
-    limited.rlim_cur = damage == "write limit" ? 20000 : previous.rlim_cur;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    log.clear();
-    const int result = Q7Zip::getInstance()->extract(archive, out);
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QCOMPARE(result, 1);
-    QFETCH(QStringList, expectedRun);
-    QVERIFY2(log.containsRun(expectedRun), qPrintable(log.lines().join('\n')));
-    if (damage == "write limit") {
-        QVERIFY(log.lines().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
-        QCOMPARE(listTree(out), QStringList()); // the part written does not stay behind
-    }
-}
-
-void TestArchive::extractionStaysInsideTheOutputDirectory_data()
-{
-    QTest::addColumn<QStringList>("items"); // "NAME" a file holding "in", "NAME/" a directory, "@NAME" a link
-    QTest::addColumn<bool>("link");         // out/link -> the sandbox's "outside" planted first
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("treeSize");      // entries in the output directory afterwards
-    QTest::addColumn<QString>("extracted"); // a plain file among them
-
-    const QString unsafe = "Item path leads outside the output directory";
-    const QString noDirectory = "Can not create output directory";
-    const QString noFile = "Can not open output file";
-    const auto refused = [&](const char *tag, const QString &name) {
-        QTest::newRow(tag) << QStringList{name} << false << 1 << unsafe << 0 << "";
-    };
-    refused("parent", "../x");
-    refused("parent inside", "a/../../x");
-    refused("backslash parents", "..\\..\\x");
-    refused("absolute", sandboxFor("absolute") + "/x");
-    refused("network", "/" + sandboxFor("network") + "/x");
-    refused("drive", "C:\\x");
-    // The engine itself refuses to open an archive with such a name.
-    QTest::newRow("NUL") << QStringList{QStringLiteral("x") + QChar(0) + "y"} << false << 1
-                         << "Can not open file as archive" << 0 << "";
-    QTest::newRow("name over the limit")
-        << QStringList{QString(NAME_MAX + 1, 'n')} << false << 1 << noFile << 0 << "";
-    QTest::newRow("directory where a file is")
-        << QStringList{"taken", "taken/"} << false << 1 << noDirectory << 1 << "taken";
-    QTest::newRow("directory name over the limit")
-        << QStringList{"d/" + QString(NAME_MAX + 1, 'n') + "/"} << false << 1 << noDirectory << 1 << "";
-    QTest::newRow("file through a link") << QStringList{"link/x"} << true << 1 << noFile << 1 << "";
-    QTest::newRow("directory on a link") << QStringList{"link/"} << true << 1 << noDirectory << 1 << "";
-    QTest::newRow("file over a link") << QStringList{"link"} << true << 0 << "" << 1 << "link";
-    QTest::newRow("link item") << QStringList{"@link", "link/x"} << false << 1 << noFile << 1 << "link";
-    // Nearly as deep as a path may be, one level per two characters.
-    const int levels = (PATH_MAX - 10 - (sandboxFor("thousands of levels") + "/level/out").size()) / 2;
-    const QString deep = QString("d/").repeated(levels) + "f";
-    QTest::newRow("thousands of levels") << QStringList{deep} << false << 0 << "" << levels + 1 << deep;
-    QTest::newRow("deeper than a path may be")
-        << QStringList{QString("d/").repeated(PATH_MAX / 2) + "f"} << false << 1 << noFile << 0 << "";
-}
-
-void TestArchive::extractionStaysInsideTheOutputDirectory()
-{
-    QFETCH(QStringList, items);
-    QFETCH(bool, link);
-    QFETCH(QString, message);
-    QFETCH(QString, extracted);
-    const QString outside = sandbox + "/outside";
-    QVERIFY(writeFile(outside + "/keep", "kept"));
-    QVERIFY(::chmod(QFile::encodeName(outside).constData(), 0750) == 0);
-    if (link)
-        QVERIFY(QFile::link(outside, out + "/link"));
-    ZipBuilder zip;
-    for (const QString &item : items) {
-        if (item.startsWith('@'))
-            zip.add(item.mid(1).toUtf8(), "../../outside", 0120777);
-        else
-            zip.add(item.toUtf8(), item.endsWith('/') ? "" : "in", item.endsWith('/') ? 040755 : 0100644);
-    }
-
-    QTEST(extract(zip.bytes()), "result");
-    if (!message.isEmpty())
-        QVERIFY2(log.containsRun({"Error: ", "", message, ""}), qPrintable(log.lines().join('\n')));
-    QTEST(int(listTree(out).size()), "treeSize");
-    if (!extracted.isEmpty())
-        QVERIFY(QFileInfo(out + "/" + extracted).isFile() && !QFileInfo(out + "/" + extracted).isSymLink());
-    // Nothing was written or chmod-ed beside the output directory, through a link or otherwise.
-    const QStringList around{"level", "level/out", "outside", "outside/keep", "package.zip"};
-    for (const QString &entry : listTree(sandbox))
-        QVERIFY2(entry.startsWith("level/out/") || around.contains(entry), qPrintable(entry));
-    QCOMPARE(readFile(outside + "/keep"), QByteArray("kept"));
-    QCOMPARE(permissionsOf(outside), mode_t(0750));
-}
-
-void TestArchive::stopAtFirstProgress(quint64 completeValue)
-{
-    if (stoppedAt == 0 && completeValue > 0) {
-        stoppedAt = completeValue;
-        Q7Zip::getInstance()->requestStop();
-    }
-}
-
-void TestArchive::stopEndsThisAndEveryLaterExtraction()
-{
-    constexpr int kItemSize = 32 << 20;
-    QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
-    QVERIFY(connect(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)), this,
-                    SLOT(stopAtFirstProgress(quint64))));
-
-    QCOMPARE(extract(ZipBuilder().add("big.bin", QByteArray(kItemSize, 'x')).bytes()), 1);
-    QVERIFY(stoppedAt > 0 && stoppedAt < quint64(kItemSize));
-    QCOMPARE(completed.last().value(0).toULongLong(), stoppedAt);
-    QVERIFY(log.containsRun({"Extract Error", "", "Extraction stopped on request"}));
-    // The half-written item does not stay behind.
-    QCOMPARE(listTree(out), QStringList());
-
-    QCOMPARE(extract(ZipBuilder().add("dir/a.txt", "a").bytes()), 1);
-    QVERIFY(log.containsRun({"Extract Error", "", "Extraction stopped on request"}));
-    QCOMPARE(listTree(out), QStringList());
-}
 
 QTEST_GUILESS_MAIN(TestArchive)
 #include "tst_archive.moc"

@@ -9,7 +9,7 @@
 #include "archive/Q7Zip.h"
 #include "common/ComPtr.h"
 #include "common/PropertyValue.h"
-#include "fileio/InFileStream.h"
+#include "tests/support/TestFiles.h"
 
 #include <QtTest>
 
@@ -23,123 +23,90 @@ class TestEngineContract : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanup();
-    void libraryIsFoundBesideTheExecutableFirst();
-    void missingOrOtherLayoutEngineIsRefused();
-    void extractsWhatItCompressed();
-    void callbacksRefuseWhatTheEngineNeverAsks();
-
-private:
     QTemporaryDir dir;
     QByteArray payload;
     QLibrary library;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        const QString source = dir.filePath("src/");
+        QVERIFY(QDir().mkpath(source + "data/empty") && QDir().mkpath(source + "tools"));
+        payload.resize(300 * 1024); // more than one of the engine's 128 KiB writes, and incompressible
+        QRandomGenerator(12345).fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
+        const auto write = [&](const QString &name, const QByteArray &content, mode_t mode) {
+            QVERIFY(TestFiles::write(source + name, content));
+            QVERIFY(::chmod(QFile::encodeName(source + name).constData(), mode) == 0);
+        };
+        write("data/payload.bin", payload, 0640);
+        write("readme.txt", "Velmora sample\n", 0644);
+        write("tools/run.sh", "#!/bin/sh\necho run\n", 0755);
+        const timespec times[2] = {{kPayloadTime, 0}, {kPayloadTime, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(source + "data/payload.bin").constData(), times, 0) ==
+                0);
+
+        QStringList paths;
+        for (const char *file :
+             {"readme.txt", "data", "data/empty", "data/payload.bin", "tools", "tools/run.sh"})
+            paths << source + file;
+        QCOMPARE(Q7Zip::getInstance()->compress(dir.filePath("sample.zip"), paths, source), 0);
+        QVERIFY2(EngineLibrary::load(library), qPrintable(library.errorString()));
+    }
+
+    void libraryIsFoundBesideTheExecutableFirstAndAnOtherLayoutIsRefused()
+    {
+        QCOMPARE(EngineLibrary::searchLocations(),
+                 (QStringList{QCoreApplication::applicationDirPath(), "/usr/lib/p7zip"}));
+        QLibrary probe;
+        EngineLibrary::setSearchLocations(
+            {dir.filePath("nowhere"), VELMORA_OTHER_LAYOUT_ENGINE_DIR, "/usr/lib/p7zip"});
+        EngineLibrary::configure(probe);
+        QCOMPARE(probe.fileName(), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR "/7z.so"));
+        for (const QString &location : {dir.filePath("nowhere"), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR)}) {
+            EngineLibrary::setSearchLocations({location});
+            QLibrary refused;
+            QVERIFY(!EngineLibrary::resolveCreateObject(refused) && !refused.isLoaded());
+        }
+        EngineLibrary::setSearchLocations({});
+    }
+
+    void extractsWhatItCompressed()
+    {
+        const QString out = dir.filePath("out");
+        QVERIFY(QDir().mkpath(out));
+        QCOMPARE(Q7Zip::getInstance()->extract(dir.filePath("sample.zip"), out), 0);
+        QVERIFY(TestFiles::read(out + "/data/payload.bin") == payload);
+        QCOMPARE(QFileInfo(out + "/data/payload.bin").lastModified().toSecsSinceEpoch(), kPayloadTime);
+        for (const auto &file :
+             {qMakePair(QString("/data/payload.bin"), 0640), qMakePair(QString("/tools/run.sh"), 0755)}) {
+            struct stat info;
+            QVERIFY(::stat(QFile::encodeName(out + file.first).constData(), &info) == 0 &&
+                    (info.st_mode & 07777) == mode_t(file.second));
+        }
+        QVERIFY(QFileInfo(out + "/data/empty").isDir());
+    }
+
+    void callbacksRefuseWhatTheEngineNeverAsks()
+    {
+        QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+        QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
+
+        auto *extract = new CArchiveExtractCallback;
+        ComPtr<IArchiveExtractCallback> extractHeld(extract);
+        BSTR password = nullptr; // an encrypted package is refused, its password never asked for
+        QCOMPARE(extract->CryptoGetTextPassword(&password), E_ABORT);
+        ObjectVector<DirItem> items;
+        items.addOwned(new DirItem);
+        auto *update = new CArchiveUpdateCallback;
+        ComPtr<IArchiveUpdateCallback2> updateHeld(update);
+        update->Init(&items);
+        PropertyValue value;
+        QCOMPARE(update->GetProperty(1, kpidPath, &value), E_INVALIDARG);
+        ISequentialInStream *input = nullptr;
+        QCOMPARE(update->GetStream(1, &input), E_INVALIDARG);
+    }
 };
-
-void TestEngineContract::initTestCase()
-{
-    QVERIFY(dir.isValid());
-    const QString source = dir.filePath("src/");
-    QVERIFY(QDir().mkpath(source + "data/empty") && QDir().mkpath(source + "tools"));
-    payload.resize(300 * 1024); // more than one of the engine's 128 KiB writes, and incompressible
-    quint32 seed = 12345;
-    for (char &byte : payload) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = char(seed >> 24);
-    }
-    const auto write = [&](const QString &name, const QByteArray &content, mode_t mode) {
-        QFile file(source + name);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        QVERIFY(::chmod(QFile::encodeName(file.fileName()).constData(), mode) == 0);
-    };
-    write("data/payload.bin", payload, 0640);
-    write("readme.txt", "Velmora sample\n", 0644);
-    write("tools/run.sh", "#!/bin/sh\necho run\n", 0755);
-    const timespec times[2] = {{kPayloadTime, 0}, {kPayloadTime, 0}};
-    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(source + "data/payload.bin").constData(), times, 0) == 0);
-
-    QStringList paths;
-    for (const char *file : {"readme.txt", "data", "data/empty", "data/payload.bin", "tools", "tools/run.sh"})
-        paths << source + file;
-    QCOMPARE(Q7Zip::getInstance()->compress(dir.filePath("sample.zip"), paths, source), 0);
-    QVERIFY2(EngineLibrary::load(library), qPrintable(library.errorString()));
-}
-
-void TestEngineContract::cleanup()
-{
-    EngineLibrary::setSearchLocations({});
-}
-
-void TestEngineContract::libraryIsFoundBesideTheExecutableFirst()
-{
-    QCOMPARE(EngineLibrary::searchLocations(),
-             (QStringList{QCoreApplication::applicationDirPath(), "/usr/lib/p7zip"}));
-    QLibrary probe;
-    EngineLibrary::setSearchLocations(
-        {dir.filePath("nowhere"), VELMORA_OTHER_LAYOUT_ENGINE_DIR, "/usr/lib/p7zip"});
-    EngineLibrary::configure(probe);
-    QCOMPARE(probe.fileName(), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR "/7z.so"));
-}
-
-void TestEngineContract::missingOrOtherLayoutEngineIsRefused()
-{
-    for (const QString &location : {dir.filePath("nowhere"), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR)}) {
-        EngineLibrary::setSearchLocations({location});
-        QLibrary refused;
-        QVERIFY(!EngineLibrary::resolveCreateObject(refused));
-        QVERIFY(!refused.isLoaded());
-    }
-}
-
-void TestEngineContract::extractsWhatItCompressed()
-{
-    const QString out = dir.filePath("out");
-    QVERIFY(QDir().mkpath(out));
-    QCOMPARE(Q7Zip::getInstance()->extract(dir.filePath("sample.zip"), out), 0);
-    QFile extracted(out + "/data/payload.bin");
-    QVERIFY(extracted.open(QIODevice::ReadOnly) && extracted.readAll() == payload);
-    QCOMPARE(extracted.permissions() & 0x0FFF, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
-    QCOMPARE(QFileInfo(extracted).lastModified().toSecsSinceEpoch(), kPayloadTime);
-    QCOMPARE(QFileInfo(out + "/tools/run.sh").permissions() & 0x0FFF,
-             QFile::ReadUser | QFile::WriteUser | QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup |
-                 QFile::ReadOther | QFile::ExeOther);
-    QVERIFY(QFileInfo(out + "/data/empty").isDir());
-}
-
-void TestEngineContract::callbacksRefuseWhatTheEngineNeverAsks()
-{
-    QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY);
-    QCOMPARE(callbackBoundary([]() -> HRESULT { throw std::runtime_error("x"); }), E_FAIL);
-
-    ComPtr<IInArchive> archive;
-    QCOMPARE(
-        EngineLibrary::resolveCreateObject(library)(&CLSID_ZipHandler, &IID_IInArchive, archive.putVoid()),
-        S_OK);
-    auto *file = new CInFileStream;
-    ComPtr<IInStream> stream(file);
-    const UInt64 scanLimit = 0x800000;
-    QVERIFY(file->OpenForRead(toWideString(dir.filePath("sample.zip"))));
-    QCOMPARE(archive->Open(stream.get(), &scanLimit, nullptr), S_OK);
-    auto *extract = new CArchiveExtractCallback;
-    ComPtr<IArchiveExtractCallback> extractHeld(extract);
-    extract->Init(archive.get(), toWideString(dir.filePath("never")), nullptr);
-    ISequentialOutStream *output = nullptr;
-    QCOMPARE(extract->GetStream(6, &output, kAskExtract), E_INVALIDARG);
-    BSTR password = nullptr;
-    QCOMPARE(extract->CryptoGetTextPassword(&password), E_ABORT);
-    QVERIFY(!QFileInfo::exists(dir.filePath("never")));
-
-    ObjectVector<DirItem> items;
-    items.addOwned(new DirItem);
-    auto *update = new CArchiveUpdateCallback;
-    ComPtr<IArchiveUpdateCallback2> updateHeld(update);
-    update->Init(&items);
-    PropertyValue value;
-    QCOMPARE(update->GetProperty(1, kpidPath, &value), E_INVALIDARG);
-    ISequentialInStream *input = nullptr;
-    QCOMPARE(update->GetStream(1, &input), E_INVALIDARG);
-}
 
 QTEST_GUILESS_MAIN(TestEngineContract)
 #include "tst_enginecontract.moc"
