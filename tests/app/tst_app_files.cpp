@@ -7,10 +7,8 @@
 #include "core/LaunchMode.h"
 #include "tests/support/TestFiles.h"
 
-#include <QDir>
 #include <QMainWindow>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>

@@ -1,9 +1,6 @@
 // Runs the real launcher executable in its hash and hand-over modes, each from a fresh install tree.
 #include "tests/support/TestFiles.h"
 
-#include <QDirIterator>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

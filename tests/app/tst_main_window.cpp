@@ -9,7 +9,6 @@
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/support/MessageBoxWatcher.h"
 
-#include <QPointer>
 #include <QTextBrowser>
 #include <QtTest>
 
@@ -78,7 +77,7 @@ private slots:
         g_installedVersion = QStringLiteral("12");
         g_latestVersion = QStringLiteral("0");
         g_packageSizeGb = g_installedSizeGb = g_packageHash = QString();
-        m_messageBoxes.clear();
+        m_messageBoxes.seen.clear();
     }
 
     void manifestCheck_data()
@@ -115,9 +114,9 @@ private slots:
 
         QVERIFY(!g_launcherUpdateWindow);
         if (label.isEmpty()) {
-            QCOMPARE(m_messageBoxes.seen().size(), 1);
-            QCOMPARE(m_messageBoxes.seen().first().title, QStringLiteral("Launcher"));
-            QVERIFY(m_messageBoxes.seen().first().text.contains("Failed to get game info!"));
+            QCOMPARE(m_messageBoxes.seen.size(), 1);
+            QCOMPARE(m_messageBoxes.seen.first().title, QStringLiteral("Launcher"));
+            QVERIFY(m_messageBoxes.seen.first().text.contains("Failed to get game info!"));
             QCOMPARE(button()->isEnabled(), installed); // an installed game can still be played
             QCOMPARE(button()->text(), QStringLiteral("Download"));
             QCOMPARE(g_latestVersion + g_packageSizeGb + g_installedSizeGb + g_packageHash,
@@ -126,7 +125,7 @@ private slots:
             QVERIFY(m_server.bodyBytesSent() - sentBefore < 32 << 20);
             return;
         }
-        QVERIFY(m_messageBoxes.seen().isEmpty() && button()->isEnabled());
+        QVERIFY(m_messageBoxes.seen.isEmpty() && button()->isEnabled());
         QCOMPARE(button()->text(), label);
         const QList<QByteArray> fields = route.body.split(';');
         QCOMPARE(g_latestVersion, QString::fromUtf8(fields.at(1)));
@@ -150,7 +149,7 @@ private slots:
         QVERIFY(download ? m_window->ui->label->text() == "Preparing..." : m_window->ui->label->isHidden());
         QTRY_VERIFY_WITH_TIMEOUT(button()->isEnabled(), 10000);
         QCOMPARE(m_server.requestCount(kGamePackage), int(download));
-        QCOMPARE(m_messageBoxes.seen().size(), int(download));
+        QCOMPARE(m_messageBoxes.seen.size(), int(download));
         QTRY_VERIFY(!topLevel("DownloadInfo") && !g_downloadInfoWindow);
     }
 
@@ -175,7 +174,7 @@ private slots:
         }
         QTRY_VERIFY(!window && !g_launcherUpdateWindow && !topLevel("LauncherUpdate"));
         QTRY_COMPARE(m_server.requestCount(kLauncherPackage), int(update));
-        QTRY_COMPARE(m_messageBoxes.seen().size(), int(update));
+        QTRY_COMPARE(m_messageBoxes.seen.size(), int(update));
         if (!update)
             QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP")));
     }

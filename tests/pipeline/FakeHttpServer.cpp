@@ -1,6 +1,7 @@
 #include "tests/pipeline/FakeHttpServer.h"
 
 #include <QProcess>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTemporaryDir>
 
@@ -20,15 +21,11 @@ QString FakeHttpServer::serveOverTls()
         return "openssl req failed: " + QString::fromLocal8Bit(openssl.readAll());
     m_certificate = QSslCertificate(TestFiles::read(certificatePath), QSsl::Pem);
     m_key = QSslKey(TestFiles::read(keyPath), QSsl::Ec, QSsl::Pem);
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.setCaCertificates({m_certificate});
+    QSslConfiguration::setDefaultConfiguration(trusting);
     return m_certificate.isNull() || m_key.isNull() ? "openssl wrote a certificate or key Qt cannot read"
                                                     : "";
-}
-
-QString FakeHttpServer::baseUrl() const
-{
-    return QStringLiteral("%1://127.0.0.1:%2/")
-        .arg(m_certificate.isNull() ? "http" : "https")
-        .arg(serverPort());
 }
 
 void FakeHttpServer::incomingConnection(qintptr handle)

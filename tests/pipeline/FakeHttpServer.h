@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTcpServer>
-
-class QTcpSocket;
 
 // A local HTTP/1.1 server with canned answers for fault injection: every path has a route that says
 // how to answer (or not to). One request per connection; answers close the connection.
@@ -32,9 +29,9 @@ public:
         qint64 declaredLength = -1; // DropMidBody and StallMidBody
         QByteArray location;        // a Location header, for redirects
     };
-    static Route complete(const QByteArray &body, int status = 200)
+    static Route complete(const QByteArray &body, int code = 200)
     {
-        return {Mode::Complete, status, body, -1, {}};
+        return {Mode::Complete, code, body, -1, {}};
     }
     static Route redirect(const QByteArray &location) { return {Mode::Complete, 302, {}, -1, location}; }
     static Route withMode(Mode mode, const QByteArray &body = {}, qint64 declaredLength = -1)
@@ -44,13 +41,15 @@ public:
 
     FakeHttpServer() { listen(QHostAddress::LocalHost, 0); }
 
-    // From now on every connection speaks TLS with a self-signed certificate made for 127.0.0.1; returns
-    // why that failed, or an empty string. Clients trust the certificate only once they are told to.
+    // From now on every connection speaks TLS with a self-signed certificate made for 127.0.0.1, which this
+    // process's clients are told to trust; returns why that failed, or an empty string.
     QString serveOverTls();
-    const QSslCertificate &certificate() const { return m_certificate; }
 
     // "http://127.0.0.1:PORT/", or "https://..." once it serves over TLS
-    QString baseUrl() const;
+    QString baseUrl() const
+    {
+        return QString("%1://127.0.0.1:%2/").arg(m_certificate.isNull() ? "http" : "https").arg(serverPort());
+    }
 
     void setRoute(const QByteArray &path, const Route &route) { m_routes.insert(path, route); }
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }

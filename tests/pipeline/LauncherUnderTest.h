@@ -34,10 +34,7 @@ inline std::unique_ptr<MainWindow> open(FakeHttpServer &server, const QByteArray
 }
 
 // {app} + suffix.
-inline QString path(const char *suffix)
-{
-    return QCoreApplication::applicationDirPath() + suffix;
-}
+inline const auto path = [](const char *suffix) { return QCoreApplication::applicationDirPath() + suffix; };
 
 inline void clearInstallTree()
 {
@@ -74,11 +71,9 @@ inline QByteArray make(const QMap<QString, QByteArray> &files)
 {
     QTemporaryDir dir;
     const QString root = dir.filePath("tree"), out = dir.filePath("package.zip");
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const QString path = root + '/' + it.key();
-        if (!TestFiles::write(path, it.value()))
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        if (!TestFiles::write(root + '/' + it.key(), it.value()))
             return QByteArray();
-    }
     const char *script = "import os, sys, zipfile\n"
                          "root, out = sys.argv[1], sys.argv[2]\n"
                          "with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as archive:\n"

@@ -11,11 +11,6 @@
 #include "tests/support/DebugLogCapture.h"
 #include "tests/support/MessageBoxWatcher.h"
 
-#include <QCryptographicHash>
-#include <QLockFile>
-#include <QPointer>
-#include <QRandomGenerator>
-#include <QSslConfiguration>
 #include <QtTest>
 
 #include <algorithm>
@@ -85,7 +80,7 @@ private slots:
         // The download-information dialog disables the button before a run starts, a launcher update offered
         // too.
         m_window->ui->pushButton->setEnabled(false);
-        m_messageBoxes.clear();
+        m_messageBoxes.seen.clear();
         m_log.clear();
     }
 
@@ -108,9 +103,8 @@ private slots:
                 copy[i] = char(copy.at(i) ^ 0x5a);
             return copy;
         }();
-        const QString noData = "No data received for 1 seconds",
-                      refused = kDownloadFailed + "Refused a redirect to ";
-        const QString checkFailed = "Failed to check package!";
+        const QString noData = "No data received for 1 seconds", checkFailed = "Failed to check package!";
+        const QString refused = kDownloadFailed + "Refused a redirect to ";
         row("no content length", Server::withMode(Mode::NoContentLength, m_package), "", false);
         row("relative redirect", Server::redirect("stored/Client.zip"), "", false);
         row("another package", Server::complete(m_package), checkFailed, false, "", md5("other"));
@@ -153,9 +147,6 @@ private slots:
         if (setup == "tls") {
             const QString error = tlsServer.serveOverTls();
             QVERIFY2(error.isEmpty(), qPrintable(error));
-            QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-            trusting.setCaCertificates({tlsServer.certificate()});
-            QSslConfiguration::setDefaultConfiguration(trusting);
             Endpoints::overrideForTesting(m_server.baseUrl() + "raw/", tlsServer.baseUrl());
         }
         (setup == "tls" ? tlsServer : m_server).setRoute(kPackagePath, route);
@@ -174,11 +165,11 @@ private slots:
         if (message.isEmpty()) {
             QTRY_COMPARE_WITH_TIMEOUT(m_window->ui->pushButton->text(), QStringLiteral("Play"),
                                       kRunTimeoutMs);
-            QVERIFY(m_messageBoxes.seen().isEmpty());
+            QVERIFY(m_messageBoxes.seen.isEmpty());
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
-            QCOMPARE(m_messageBoxes.seen().size(), 1);
-            const MessageBoxWatcher::Seen box = m_messageBoxes.seen().first();
+            QCOMPARE(m_messageBoxes.seen.size(), 1);
+            const MessageBoxWatcher::Seen box = m_messageBoxes.seen.first();
             QVERIFY2(box.title == "Launcher" && box.text.contains(message), qPrintable(box.text));
             QVERIFY(!g_gameInstalled && !QFileInfo(LauncherUnderTest::path("/c.ini")).isFile());
             QCOMPARE(m_window->ui->pushButton->text(), QStringLiteral("Download"));
@@ -205,8 +196,8 @@ private slots:
 
         // The extraction request was already sent: the worker answers it with a failure too, in a box that
         // may open over this one while it waits for the user.
-        QTRY_COMPARE(m_messageBoxes.seen().size(), 2);
-        const QList<MessageBoxWatcher::Seen> &seen = m_messageBoxes.seen();
+        QTRY_COMPARE(m_messageBoxes.seen.size(), 2);
+        const QList<MessageBoxWatcher::Seen> &seen = m_messageBoxes.seen;
         QVERIFY(std::any_of(seen.cbegin(), seen.cend(), [](const MessageBoxWatcher::Seen &box) {
             return box.title == "Q7Zip" && box.text.contains("Load Failure!!!");
         }));
@@ -228,7 +219,7 @@ private slots:
         (new LauncherDownloader(nullptr))->startDownload();
         QCOMPARE(LauncherUnderTest::execFor(30000), 0);
 
-        QVERIFY(m_messageBoxes.seen().isEmpty());
+        QVERIFY(m_messageBoxes.seen.isEmpty());
         QCOMPARE(TestFiles::read(updateDir("library.bin")), library);
         QVERIFY(!QFile::exists(updateDir("leftover.dat")));
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/launcher_package.zip")));
@@ -243,8 +234,8 @@ private slots:
         (new LauncherDownloader(nullptr))->startDownload();
         QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
 
-        QCOMPARE(m_messageBoxes.seen().size(), 1);
-        const QString text = m_messageBoxes.seen().first().text;
+        QCOMPARE(m_messageBoxes.seen.size(), 1);
+        const QString text = m_messageBoxes.seen.first().text;
         QVERIFY2(text.contains("Failed to start the new launcher!\n" + updateDir("VelmoraGameLauncher.exe")),
                  qPrintable(text));
     }
@@ -255,12 +246,11 @@ private:
         init();
         m_server.setRoute(kPackagePath, FakeHttpServer::complete(m_package));
         const int requestsBefore = m_server.requestCount(kPackagePath);
-        const QPointer<GameDownloader> pipeline =
-            new GameDownloader(nullptr); // releases itself, as in the launcher
-        pipeline->startDownload();
+        const QPointer<GameDownloader> pipeline = new GameDownloader(nullptr);
+        pipeline->startDownload(); // it releases itself when its run is over, as in the launcher
 
         QTRY_COMPARE_WITH_TIMEOUT(m_window->ui->pushButton->text(), QStringLiteral("Play"), kRunTimeoutMs);
-        QVERIFY(m_messageBoxes.seen().isEmpty());
+        QVERIFY(m_messageBoxes.seen.isEmpty());
         for (auto it = kGame.cbegin(); it != kGame.cend(); ++it)
             QVERIFY2(TestFiles::read(LauncherUnderTest::path("/GameDir/") + it.key()) == it.value(),
                      qPrintable(it.key()));

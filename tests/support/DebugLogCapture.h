@@ -30,10 +30,9 @@ public:
     bool containsRun(const QStringList &expected) const
     {
         const QStringList all = lines();
-        for (int start = 0; start + expected.size() <= all.size(); ++start) {
+        for (int start = 0; start + expected.size() <= all.size(); ++start)
             if (all.mid(start, expected.size()) == expected)
                 return true;
-        }
         return false;
     }
 

@@ -18,17 +18,15 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box && box->isVisible()) {
-                m_seen.append({box->windowTitle(), box->text()});
+                seen.append({box->windowTitle(), box->text()});
                 box->accept();
             }
         });
         m_timer.start(20);
     }
 
-    const QList<Seen> &seen() const { return m_seen; }
-    void clear() { m_seen.clear(); }
+    QList<Seen> seen;
 
 private:
     QTimer m_timer;
-    QList<Seen> m_seen;
 };
