@@ -1,17 +1,13 @@
 // Runs the real launcher executable in its hash and hand-over modes, each from a fresh install tree.
 #include "tests/support/TestFiles.h"
 
-#include <QDirIterator>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 const QString kBuiltLauncher = QStringLiteral(VELMORA_LAUNCHER_PATH);
 // Leaves a mark beside itself saying how many arguments it was given.
-const QByteArray kNewLauncher = "echo \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n";
+const QByteArray kNewLauncher = "#!/bin/sh\necho \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n";
 
 // Runs program to its end; returns what went wrong, or an empty string on exit 0. A mode that wrongly
 // shows the window never ends; the limit is generous for the sanitizer build's slow start.
@@ -25,19 +21,9 @@ QString run(const QString &program, const QStringList &arguments, const QString 
     const bool ended = process.waitForFinished(60000);
     process.kill();
     process.waitForFinished();
-    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0
-               ? QString()
-               : QStringLiteral("exit %1: %2")
-                     .arg(process.exitCode())
-                     .arg(QString(process.readAllStandardError()));
-}
-
-QByteArray md5sumOf(const QString &path)
-{
-    QProcess md5sum;
-    md5sum.start(QStringLiteral("md5sum"), {path});
-    md5sum.waitForFinished();
-    return md5sum.readAllStandardOutput().left(32);
+    if (ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return QString();
+    return QStringLiteral("exit %1: %2").arg(process.exitCode()).arg(QString(process.readAllStandardError()));
 }
 
 // Every file below dir outside TEMP as "relative path=content" (a large one by its path alone), sorted.
@@ -62,117 +48,106 @@ class LaunchModesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void hashModeWritesDigestBesideExecutable_data();
-    void hashModeWritesDigestBesideExecutable();
-    void handOver_data();
-    void handOver();
-};
+    void hashModeWritesDigestBesideExecutable_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // "APP" stands for the application directory
+        QTest::addColumn<bool>("withoutDisplay");
+        QTest::addColumn<QByteArray>("expected"); // "md5sum": what md5sum prints for input.bin
+        const QByteArray md5sum = "md5sum", nothing = "d41d8cd98f00b204e9800998ecf8427e";
+        QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"} << false << md5sum;
+        // As on a server that publishes releases: no display and no platform chosen.
+        QTest::newRow("no display") << QStringList{"-gethash", "input.bin"} << true << md5sum;
+        QTest::newRow("empty file") << QStringList{"-gethash", "empty.bin"} << false << nothing;
+        QTest::newRow("hash.txt itself") << QStringList{"-gethash", "APP/hash.txt"} << false << nothing;
+        QTest::newRow("missing file") << QStringList{"-gethash", "missing.bin"} << false << QByteArray("");
+        QTest::newRow("directory") << QStringList{"-gethash", "."} << false << QByteArray("");
+        QTest::newRow("no path") << QStringList{"-gethash"} << false << QByteArray("");
+    }
 
-void LaunchModesTest::hashModeWritesDigestBesideExecutable_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // "APP" stands for the application directory
-    QTest::addColumn<bool>("withoutDisplay");
-    QTest::addColumn<QByteArray>("expected"); // "md5sum": what md5sum prints for input.bin
-    const QByteArray md5sum = "md5sum", nothing = "d41d8cd98f00b204e9800998ecf8427e";
-    QTest::newRow("-gethash") << QStringList{"-gethash", "input.bin"} << false << md5sum;
-    QTest::newRow("longer flag, extra argument")
-        << QStringList{"-gethashfoo", "input.bin", "ignored"} << false << md5sum;
-    // As on a server that publishes releases: no display and no platform chosen.
-    QTest::newRow("no display") << QStringList{"-gethash", "input.bin"} << true << md5sum;
-    QTest::newRow("empty file") << QStringList{"-gethash", "empty.bin"} << false << nothing;
-    QTest::newRow("hash.txt itself") << QStringList{"-gethash", "APP/hash.txt"} << false << nothing;
-    QTest::newRow("missing file") << QStringList{"-gethash", "missing.bin"} << false << QByteArray("");
-    QTest::newRow("directory") << QStringList{"-gethash", "."} << false << QByteArray("");
-    QTest::newRow("no path") << QStringList{"-gethash"} << false << QByteArray("");
-}
-
-void LaunchModesTest::hashModeWritesDigestBesideExecutable()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, withoutDisplay);
-    QFETCH(QByteArray, expected);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (withoutDisplay) {
+    void hashModeWritesDigestBesideExecutable()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, withoutDisplay);
+        QFETCH(QByteArray, expected);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(name);
+            if (withoutDisplay)
+                environment.remove(name);
+        QTemporaryDir root;
+        const QString appDir = root.path() + "/app";
+        // Larger than one read block and not a multiple of it.
+        QByteArray input;
+        for (int i = 0; input.size() < 3 * 1024 * 1024 + 123; ++i)
+            input += QByteArray::number(i * 2654435761u, 16);
+        input.truncate(3 * 1024 * 1024 + 123);
+        QVERIFY(TestFiles::write(root.path() + "/input.bin", input));
+        QVERIFY(TestFiles::write(root.path() + "/empty.bin", ""));
+        QVERIFY(TestFiles::write(appDir + "/hash.txt", "an earlier digest, to be replaced"));
+        QVERIFY(QFile::copy(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
+        arguments.replaceInStrings("APP", appDir);
+        if (expected == "md5sum") {
+            QProcess md5sum;
+            md5sum.start("md5sum", {root.path() + "/input.bin"});
+            QVERIFY(md5sum.waitForFinished());
+            expected = md5sum.readAllStandardOutput().left(32);
+        }
+
+        const QString failure = run(appDir + "/VelmoraGameLauncher.exe", arguments, root.path(), environment);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(TestFiles::read(appDir + "/hash.txt"), expected);
+        QVERIFY(!QFile::exists(root.path() + "/hash.txt"));
     }
-    QTemporaryDir root;
-    const QString appDir = root.path() + "/app";
-    QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
-    // Larger than one read block and not a multiple of it.
-    QByteArray input(3 * 1024 * 1024 + 123, Qt::Uninitialized);
-    QRandomGenerator generator(20261206);
-    for (char &byte : input)
-        byte = char(generator.bounded(256));
-    QVERIFY(TestFiles::write(root.path() + "/input.bin", input));
-    QVERIFY(TestFiles::write(root.path() + "/empty.bin", ""));
-    QVERIFY(TestFiles::write(appDir + "/hash.txt", "an earlier digest, to be replaced"));
-    arguments.replaceInStrings(QStringLiteral("APP"), appDir);
-    if (expected == "md5sum")
-        expected = md5sumOf(root.path() + "/input.bin");
 
-    const QString failure = run(appDir + "/VelmoraGameLauncher.exe", arguments, root.path(), environment);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QCOMPARE(TestFiles::read(appDir + "/hash.txt"), expected);
-    QVERIFY(!QFile::exists(root.path() + "/hash.txt"));
-}
-
-void LaunchModesTest::handOver_data()
-{
-    QTest::addColumn<bool>("installed"); // an installed launcher to hand over to
-    QTest::addColumn<QStringList>("installAfter");
-    QTest::addColumn<QStringList>("updateAfter");
-    const QString runner = "handover-runner";
-    const QString newLauncher = "VelmoraGameLauncher.exe=#!/bin/sh\n" + kNewLauncher;
-    // Files replace files, a directory the installation already has stays behind, and the new launcher is
-    // started detached and without arguments.
-    QTest::newRow("installed") << true << QStringList{".hidden=hidden",
-                                                      "Assets/kept.txt=installed",
-                                                      newLauncher,
-                                                      runner,
-                                                      "Plugins/plugin.txt=plugin",
-                                                      "readme.txt=new readme",
-                                                      "started.txt=new 0\n"}
-                               << QStringList{"Assets/new.txt=release"};
-    // Nothing to hand over to: everything stays where it is.
-    QTest::newRow("not installed") << false << QStringList{}
-                                   << QStringList{".hidden=hidden", "Assets/new.txt=release",
-                                                  newLauncher,      "Plugins/plugin.txt=plugin",
-                                                  runner,           "readme.txt=new readme"};
-}
-
-void LaunchModesTest::handOver()
-{
-    QFETCH(bool, installed);
-    QFETCH(QStringList, installAfter);
-    QFETCH(QStringList, updateAfter);
-    QTemporaryDir root;
-    const QString install = root.path();
-    const QString update = install + "/TEMP/LauncherUpdate";
-    if (installed) {
-        QVERIFY(TestFiles::writeScript(install + "/VelmoraGameLauncher.exe",
-                                       "echo old > \"$(dirname \"$0\")/started.txt\"\n"));
-        QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
-        QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
+    void handOver_data()
+    {
+        QTest::addColumn<bool>("installed"); // an installed launcher to hand over to
+        QTest::addColumn<QStringList>("installAfter");
+        QTest::addColumn<QStringList>("updateAfter");
+        const QString newLauncher = "VelmoraGameLauncher.exe=" + kNewLauncher;
+        const QStringList released = {".hidden=hidden", "Plugins/plugin.txt=plugin", "readme.txt=new readme",
+                                      newLauncher, "handover-runner"};
+        // Files replace files, a directory the installation already has stays behind, and the new launcher
+        // is started detached and without arguments.
+        QTest::newRow("installed") << true
+                                   << released +
+                                          QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"}
+                                   << QStringList{"Assets/new.txt=release"};
+        // Nothing to hand over to: everything stays where it is.
+        QTest::newRow("not installed")
+            << false << QStringList{} << released + QStringList{"Assets/new.txt=release"};
     }
-    QVERIFY(TestFiles::writeScript(update + "/VelmoraGameLauncher.exe", kNewLauncher));
-    QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
-    QVERIFY(TestFiles::write(update + "/.hidden", "hidden"));
-    QVERIFY(TestFiles::write(update + "/Plugins/plugin.txt", "plugin"));
-    QVERIFY(TestFiles::write(update + "/Assets/new.txt", "release"));
-    // The real launcher runs the hand-over under another name.
-    QVERIFY(TestFiles::copyExecutable(kBuiltLauncher, update + "/handover-runner"));
 
-    const QString failure = run(update + "/handover-runner", {}, install);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    void handOver()
+    {
+        QFETCH(bool, installed);
+        QFETCH(QStringList, installAfter);
+        QFETCH(QStringList, updateAfter);
+        QTemporaryDir root;
+        const QString install = root.path(), update = install + "/TEMP/LauncherUpdate";
+        if (installed) {
+            QVERIFY(TestFiles::write(install + "/VelmoraGameLauncher.exe",
+                                     "#!/bin/sh\necho old > \"$(dirname \"$0\")/started.txt\"\n"));
+            QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
+            QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
+        }
+        QVERIFY(TestFiles::write(update + "/VelmoraGameLauncher.exe", kNewLauncher));
+        QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
+        QVERIFY(TestFiles::write(update + "/.hidden", "hidden"));
+        QVERIFY(TestFiles::write(update + "/Plugins/plugin.txt", "plugin"));
+        QVERIFY(TestFiles::write(update + "/Assets/new.txt", "release"));
+        // The real launcher runs the hand-over under another name.
+        QVERIFY(QFile::copy(kBuiltLauncher, update + "/handover-runner"));
 
-    if (installed) // the new launcher's mark, once it is whole
-        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
-    installAfter.sort();
-    updateAfter.sort();
-    QCOMPARE(treeOf(install), installAfter);
-    QCOMPARE(treeOf(update), updateAfter);
-}
+        const QString failure = run(update + "/handover-runner", {}, install);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        if (installed) // the new launcher's mark, once it is whole
+            QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
+        installAfter.sort();
+        updateAfter.sort();
+        QCOMPARE(treeOf(install), installAfter);
+        QCOMPARE(treeOf(update), updateAfter);
+    }
+};
 
 QTEST_GUILESS_MAIN(LaunchModesTest)
 #include "tst_launch_modes.moc"

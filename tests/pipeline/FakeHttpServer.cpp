@@ -1,120 +1,77 @@
 #include "tests/pipeline/FakeHttpServer.h"
 
-#include <QTcpSocket>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTemporaryDir>
 
-// One accepted connection: reads the request head, then answers as the route says.
-class FakeHttpConnection : public QObject
+#include "tests/support/TestFiles.h"
+
+QString FakeHttpServer::serveOverTls()
 {
-    Q_OBJECT
+    QTemporaryDir dir;
+    const QString keyPath = dir.filePath("key.pem"), certificatePath = dir.filePath("certificate.pem");
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    // An elliptic-curve key: generated in a moment, where an RSA key can take a second on a busy machine.
+    openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                              "subjectAltName=IP:127.0.0.1", "-keyout", keyPath, "-out", certificatePath});
+    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode())
+        return "openssl req failed: " + QString::fromLocal8Bit(openssl.readAll());
+    m_certificate = QSslCertificate(TestFiles::read(certificatePath), QSsl::Pem);
+    m_key = QSslKey(TestFiles::read(keyPath), QSsl::Ec, QSsl::Pem);
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.setCaCertificates({m_certificate});
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    return m_certificate.isNull() || m_key.isNull() ? "openssl wrote a certificate or key Qt cannot read"
+                                                    : "";
+}
 
-public:
-    FakeHttpConnection(FakeHttpServer *server, QTcpSocket *socket)
-        : QObject(socket), m_server(server), m_socket(socket)
-    {
-        connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
+void FakeHttpServer::incomingConnection(qintptr handle)
+{
+    QTcpSocket *socket = m_certificate.isNull() ? new QTcpSocket(this) : new QSslSocket(this);
+    if (!socket->setSocketDescriptor(handle)) {
+        delete socket;
+        return;
     }
-
-private slots:
-    void onReadyRead()
-    {
-        m_head += m_socket->readAll();
-        if (m_answered || !m_head.contains("\r\n\r\n"))
-            return;
-        m_answered = true;
-        answer(m_server->routeFor(m_head.left(m_head.indexOf("\r\n")).split(' ').value(1)));
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::readyRead, this, [=, head = QByteArray()]() mutable {
+        if (head.contains("\r\n\r\n"))
+            return; // answered already
+        head += socket->readAll();
+        if (head.contains("\r\n\r\n"))
+            answer(socket, head.left(head.indexOf("\r\n")).split(' ').value(1));
+    });
+    if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
+        tls->setLocalCertificate(m_certificate);
+        tls->setPrivateKey(m_key);
+        tls->startServerEncryption();
     }
-
-    void onBytesWritten()
-    {
-        if (m_socket->bytesToWrite() < kEndlessChunk)
-            sendBody(QByteArray(kEndlessChunk, 'x'));
-    }
-
-private:
-    static constexpr int kEndlessChunk = 64 * 1024;
-
-    void answer(const FakeHttpServer::Route &route)
-    {
-        using Mode = FakeHttpServer::Mode;
-        if (route.mode == Mode::NeverAnswer)
-            return;
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " Canned\r\nConnection: close\r\n";
-        if (!route.location.isEmpty())
-            head += "Location: " + route.location + "\r\n";
-        if (route.mode == Mode::Complete)
-            head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
-        if (route.mode == Mode::DropMidBody || route.mode == Mode::StallMidBody)
-            head += "Content-Length: " + QByteArray::number(route.declaredLength) + "\r\n";
-        m_socket->write(head + "\r\n");
-        if (route.mode == Mode::Endless) {
-            connect(m_socket, SIGNAL(bytesWritten(qint64)), this, SLOT(onBytesWritten()));
-            onBytesWritten();
-            return;
-        }
-        sendBody(route.body);
-        if (route.mode != Mode::StallMidBody)
-            m_socket->disconnectFromHost();
-    }
-
-    void sendBody(const QByteArray &body)
-    {
-        m_socket->write(body);
-        m_server->m_bodyBytesSent += body.size();
-    }
-
-    FakeHttpServer *m_server;
-    QTcpSocket *m_socket;
-    QByteArray m_head;
-    bool m_answered = false;
-};
-
-FakeHttpServer::FakeHttpServer()
-{
-    connect(&m_server, SIGNAL(newConnection()), this, SLOT(onNewConnection()));
-    m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-QString FakeHttpServer::baseUrl() const
-{
-    const QString scheme = m_server.certificate().isNull() ? QStringLiteral("http") : QStringLiteral("https");
-    return QStringLiteral("%1://127.0.0.1:%2/").arg(scheme).arg(m_server.serverPort());
-}
-
-FakeHttpServer::Route FakeHttpServer::complete(const QByteArray &body, int status)
-{
-    Route route;
-    route.body = body;
-    route.status = status;
-    return route;
-}
-
-FakeHttpServer::Route FakeHttpServer::redirect(const QByteArray &location)
-{
-    Route route;
-    route.status = 302;
-    route.location = location;
-    return route;
-}
-
-FakeHttpServer::Route FakeHttpServer::withMode(Mode mode, const QByteArray &body, qint64 declaredLength)
-{
-    Route route = complete(body);
-    route.mode = mode;
-    route.declaredLength = declaredLength;
-    return route;
-}
-
-void FakeHttpServer::onNewConnection()
-{
-    while (QTcpSocket *socket = m_server.nextPendingConnection())
-        new FakeHttpConnection(this, socket);
-}
-
-FakeHttpServer::Route FakeHttpServer::routeFor(const QByteArray &path)
+void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &path)
 {
     ++m_requests[path];
-    return m_routes.value(path, complete("not here", 404));
+    const Route route = m_routes.value(path, complete("not here", 404));
+    if (route.mode == Mode::NeverAnswer)
+        return;
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " Canned\r\nConnection: close\r\n";
+    if (!route.location.isEmpty())
+        head += "Location: " + route.location + "\r\n";
+    const qint64 length = route.mode == Mode::Complete ? route.body.size() : route.declaredLength;
+    if (length >= 0)
+        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    socket->write(head + "\r\n");
+    if (route.mode == Mode::Endless) {
+        const auto more = [=] {
+            if (socket->bytesToWrite() < 64 * 1024)
+                m_bodyBytesSent += socket->write(QByteArray(64 * 1024, 'x'));
+        };
+        connect(socket, &QTcpSocket::bytesWritten, this, more);
+        return more();
+    }
+    socket->write(route.body);
+    if (route.mode != Mode::StallMidBody)
+        socket->disconnectFromHost();
 }
-
-#include "FakeHttpServer.moc"

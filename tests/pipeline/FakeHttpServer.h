@@ -1,15 +1,13 @@
 #pragma once
 
-#include "tests/pipeline/TlsTcpServer.h"
-
-#include <QByteArray>
 #include <QHash>
-#include <QObject>
-#include <QString>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTcpServer>
 
 // A local HTTP/1.1 server with canned answers for fault injection: every path has a route that says
 // how to answer (or not to). One request per connection; answers close the connection.
-class FakeHttpServer : public QObject
+class FakeHttpServer : public QTcpServer
 {
     Q_OBJECT
 
@@ -31,34 +29,41 @@ public:
         qint64 declaredLength = -1; // DropMidBody and StallMidBody
         QByteArray location;        // a Location header, for redirects
     };
+    static Route complete(const QByteArray &body, int code = 200)
+    {
+        return {Mode::Complete, code, body, -1, {}};
+    }
+    static Route redirect(const QByteArray &location) { return {Mode::Complete, 302, {}, -1, location}; }
+    static Route withMode(Mode mode, const QByteArray &body = {}, qint64 declaredLength = -1)
+    {
+        return {mode, 200, body, declaredLength, {}};
+    }
 
-    FakeHttpServer();
+    FakeHttpServer() { listen(QHostAddress::LocalHost, 0); }
 
-    // From now on every connection speaks TLS with a certificate made for this server; returns why that
-    // failed, or an empty string. Clients trust the certificate only once they are told to.
-    QString serveOverTls() { return m_server.useNewCertificate(); }
-    const QSslCertificate &certificate() const { return m_server.certificate(); }
+    // From now on every connection speaks TLS with a self-signed certificate made for 127.0.0.1, which this
+    // process's clients are told to trust; returns why that failed, or an empty string.
+    QString serveOverTls();
 
     // "http://127.0.0.1:PORT/", or "https://..." once it serves over TLS
-    QString baseUrl() const;
+    QString baseUrl() const
+    {
+        return QString("%1://127.0.0.1:%2/").arg(m_certificate.isNull() ? "http" : "https").arg(serverPort());
+    }
 
     void setRoute(const QByteArray &path, const Route &route) { m_routes.insert(path, route); }
-    static Route complete(const QByteArray &body, int status = 200);
-    static Route redirect(const QByteArray &location);
-    static Route withMode(Mode mode, const QByteArray &body = QByteArray(), qint64 declaredLength = -1);
-
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
     // Body bytes handed to sockets so far (what an endless route has streamed).
     qint64 bodyBytesSent() const { return m_bodyBytesSent; }
 
-private slots:
-    void onNewConnection();
+protected:
+    void incomingConnection(qintptr handle) override;
 
 private:
-    friend class FakeHttpConnection;
-    Route routeFor(const QByteArray &path);
+    void answer(QTcpSocket *socket, const QByteArray &path);
 
-    TlsTcpServer m_server;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, int> m_requests;
     qint64 m_bodyBytesSent = 0;

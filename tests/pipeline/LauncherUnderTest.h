@@ -1,12 +1,19 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "app/MainWindow.h"
+#include "core/Endpoints.h"
+#include "pipeline/ArchiveWorkerThread.h"
+#include "tests/pipeline/FakeHttpServer.h"
+#include "tests/support/TestFiles.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <memory>
-
-class FakeHttpServer;
-class MainWindow;
 
 // The launcher's main window and install tree inside a test process: {app} is the test executable's
 // directory, its GameDir, TEMP and c.ini belong to the test.
@@ -14,15 +21,69 @@ namespace LauncherUnderTest {
 
 // Points both endpoints at server (raw-file endpoint at "raw/", release endpoint at its root), serves
 // manifest there, and builds the window as the normal mode does, manifest check included.
-std::unique_ptr<MainWindow> open(FakeHttpServer &server, const QByteArray &manifest);
-
-// Removes GameDir, TEMP and c.ini (a file or a directory) from {app}.
-void clearInstallTree();
+inline std::unique_ptr<MainWindow> open(FakeHttpServer &server, const QByteArray &manifest)
+{
+    Endpoints::overrideForTesting(server.baseUrl() + "raw/", server.baseUrl());
+    server.setRoute("/raw/main/launcher/version.txt", FakeHttpServer::complete(manifest));
+    if (!ArchiveWorkerThread::current()) {
+        // As the launcher's main has it: the worker's thread is stopped before the application object goes.
+        new ArchiveWorkerThread;
+        qAddPostRoutine([] { delete ArchiveWorkerThread::current(); });
+    }
+    return std::make_unique<MainWindow>();
+}
 
 // {app} + suffix.
-QString path(const char *suffix);
+inline const auto path = [](const char *suffix) { return QCoreApplication::applicationDirPath() + suffix; };
+
+inline void clearInstallTree()
+{
+    for (const char *name : {"/GameDir", "/TEMP", "/c.ini"})
+        QDir(path(name)).removeRecursively();
+    QFile::remove(path("/c.ini"));
+}
+
+// Runs the application's event loop as the launcher does: its exit code, or 42 when nothing ended it.
+inline int execFor(int milliseconds)
+{
+    QTimer giveUp;
+    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(42); });
+    giveUp.start(milliseconds);
+    return QApplication::exec();
+}
 
 // The idle state a run ends in: bars, caption and detail line hidden and cleared, button enabled.
-bool isIdle(const MainWindow &window);
+inline bool isIdle(const MainWindow &window)
+{
+    const Ui::MainWindow &ui = *window.ui;
+    return ui.progressBar->isHidden() && ui.progressBar->value() == 0 && ui.progressBar_2->isHidden() &&
+           ui.progressBar_2->value() == 0 && ui.label->isHidden() && ui.label->text().isEmpty() &&
+           ui.label_2->isHidden() && ui.label_2->text().isEmpty() && ui.pushButton->isEnabled();
+}
 
 } // namespace LauncherUnderTest
+
+// Zip packages made at test time (python3's zipfile, deflated) from a map of relative path -> content.
+// Entries whose content starts with "#!" are stored executable.
+namespace ZipPackage {
+
+inline QByteArray make(const QMap<QString, QByteArray> &files)
+{
+    QTemporaryDir dir;
+    const QString root = dir.filePath("tree"), out = dir.filePath("package.zip");
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        if (!TestFiles::write(root + '/' + it.key(), it.value()))
+            return QByteArray();
+    const char *script = "import os, sys, zipfile\n"
+                         "root, out = sys.argv[1], sys.argv[2]\n"
+                         "with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as archive:\n"
+                         "    for folder, _, names in sorted(os.walk(root)):\n"
+                         "        for name in sorted(names):\n"
+                         "            path = os.path.join(folder, name)\n"
+                         "            archive.write(path, os.path.relpath(path, root))\n";
+    if (QProcess::execute("python3", {"-c", script, root, out}) != 0)
+        return QByteArray();
+    return TestFiles::read(out);
+}
+
+} // namespace ZipPackage

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMutex>
 #include <QStringList>
 
 // Records every debug line written by any thread once installed, and passes each line on to the handler
@@ -7,15 +8,46 @@
 class DebugLogCapture
 {
 public:
-    DebugLogCapture() = default;
-    ~DebugLogCapture();
-    DebugLogCapture(const DebugLogCapture &) = delete;
-    DebugLogCapture &operator=(const DebugLogCapture &) = delete;
+    ~DebugLogCapture()
+    {
+        if (s_previous)
+            qInstallMessageHandler(s_previous);
+    }
 
-    void install();
-    QStringList lines() const;
-    void clear();
+    void install() { s_previous = qInstallMessageHandler(capture); }
+    QStringList lines() const
+    {
+        QMutexLocker lock(&s_mutex);
+        return s_lines;
+    }
+    void clear()
+    {
+        QMutexLocker lock(&s_mutex);
+        s_lines.clear();
+    }
 
     // True when `expected` occurs as consecutive lines of the log.
-    bool containsRun(const QStringList &expected) const;
+    bool containsRun(const QStringList &expected) const
+    {
+        const QStringList all = lines();
+        for (int start = 0; start + expected.size() <= all.size(); ++start)
+            if (all.mid(start, expected.size()) == expected)
+                return true;
+        return false;
+    }
+
+private:
+    static void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        {
+            QMutexLocker lock(&s_mutex);
+            s_lines.append(message);
+        }
+        if (s_previous)
+            s_previous(type, context, message);
+    }
+
+    static inline QMutex s_mutex;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
 };

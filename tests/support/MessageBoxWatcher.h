@@ -1,31 +1,32 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QString>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 // Answers modal message boxes while a test runs: records each box's title and text and accepts it.
-class MessageBoxWatcher : public QObject
+class MessageBoxWatcher
 {
-    Q_OBJECT
-
 public:
     struct Seen
     {
-        QString title;
-        QString text;
+        QString title, text;
     };
 
-    MessageBoxWatcher();
+    MessageBoxWatcher()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && box->isVisible()) {
+                seen.append({box->windowTitle(), box->text()});
+                box->accept();
+            }
+        });
+        m_timer.start(20);
+    }
 
-    const QList<Seen> &seen() const { return m_seen; }
-    void clear() { m_seen.clear(); }
-
-private slots:
-    void poll();
+    QList<Seen> seen;
 
 private:
     QTimer m_timer;
-    QList<Seen> m_seen;
 };

@@ -1,5 +1,4 @@
 #include <QString>
-#include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,29 +9,19 @@ namespace {
 
 QtMessageHandler previousHandler = nullptr;
 
-bool isBrokenConnection(const QString &message)
-{
-    return message.contains(QLatin1String("No such signal")) ||
-           message.contains(QLatin1String("No such slot")) ||
-           message.contains(QLatin1String("QMetaObject::connectSlotsByName: No matching signal")) ||
-           (message.startsWith(QLatin1String("QObject::connect")) &&
-            message.contains(QLatin1String("invalid null parameter")));
-}
-
 void guardHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg && isBrokenConnection(message)) {
+    if (type == QtWarningMsg &&
+        (message.contains("No such signal") || message.contains("No such slot") ||
+         message.contains("connectSlotsByName: No matching signal") ||
+         (message.startsWith("QObject::connect") && message.contains("invalid null parameter")))) {
         std::fprintf(stderr, "FATAL: broken signal/slot connection: %s\n", qPrintable(message));
-        std::fflush(stderr);
         std::abort();
     }
     if (previousHandler)
         previousHandler(type, context, message);
 }
 
-struct GuardInstaller
-{
-    GuardInstaller() { previousHandler = qInstallMessageHandler(guardHandler); }
-} installer;
+const bool installed = (previousHandler = qInstallMessageHandler(guardHandler), true);
 
 } // namespace

@@ -1,21 +1,27 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 // Small file helpers for tests that build install trees in temporary directories.
 namespace TestFiles {
 
-// Writes bytes to path (creating parent directories); returns whether all were written.
-bool write(const QString &path, const QByteArray &bytes);
+// Writes bytes to path (creating parent directories), executable when they start with "#!"; returns whether
+// all went well.
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
+           (!bytes.startsWith("#!") ||
+            file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+}
 
-// Writes a shell script and makes it executable: a stand-in for a program the launcher starts.
-bool writeScript(const QString &path, const QByteArray &body);
-
-// The whole content of path (empty when it cannot be read).
-QByteArray read(const QString &path);
-
-// Copies an executable (permissions kept), creating the target's parent directories.
-bool copyExecutable(const QString &from, const QString &to);
+inline QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace TestFiles
