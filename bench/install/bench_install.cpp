@@ -200,7 +200,7 @@ int main(int argc, char **argv)
     }
     LauncherUnderTest::clearInstallTree();
     QDir(toolsDir).removeRecursively();
-    for (const MessageBoxWatcher::Seen &box : messageBoxes.seen())
+    for (const MessageBoxWatcher::Seen &box : messageBoxes.seen)
         std::fprintf(stderr, "message box \"%s\": %s\n", qPrintable(box.title), qPrintable(box.text));
     BenchMachine::reportLoad("end (this benchmark included)");
     if (!allOk)
