@@ -317,7 +317,7 @@ def parse_arguments():
                         help="list the faults and whether each applies to the working tree; build nothing")
     parser.add_argument("--ctest-args", default="",
                         help="more ctest arguments, appended to '-LE large --stop-on-failure' "
-                             "(e.g. \"-L unit -R 'tst_common|tst_filesystemops'\")")
+                             "(e.g. \"-L unit -R 'tst_common|tst_fileio'\")")
     parser.add_argument("--port", type=int, default=18471,
                         help="the release port compiled into the scratch launcher (default: 18471, so that a "
                              "run beside the usual build's end-to-end tests or demo on 18470 does not collide)")
