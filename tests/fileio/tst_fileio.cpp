@@ -9,6 +9,8 @@
 
 #include <QtTest>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,6 +170,11 @@ private slots:
         QVERIFY(held->Write(QByteArray(1000, 'w').constData(), 1000, nullptr) == S_OK);
         QVERIFY(stream->processedSize() == 1000u && held->SetSize(200) == S_OK &&
                 held->SetSize(5000) == S_OK);
+        // A stop, set from the worker's thread, refuses the next write before it reaches the file.
+        std::atomic<bool> stop{true};
+        stream->stopWritesWhen(&stop);
+        UInt32 written = 1;
+        QVERIFY(held->Write("x", 1, &written) == E_ABORT && written == 0);
         const UInt64 ticks = (1577836800ull + 11644473600ull) * 10000000ull; // 2020-01-01 00:00:00 UTC
         QVERIFY(stream->SetModificationTime(FILETIME{UInt32(ticks), UInt32(ticks >> 32)}));
         held.reset();
