@@ -88,6 +88,12 @@ class Case:
         check(not self.exists("TEMP/package.zip"), "the package was left in TEMP")
 
 
+def same_content(a, b):
+    try:
+        return filecmp.cmp(a, b, False)
+    except FileNotFoundError:
+        return False
+
 
 def check_bars_only_forward(launcher, step_moves=0):
     """In every reported state of the run the overall bar never falls back, nor does the step bar within
@@ -153,13 +159,15 @@ def self_update(case):
     case.x11.screenshot("update-dialog")
     launcher.click(UPDATE_TITLE, "Update")
     check(launcher.wait_exit() == 0, "the old launcher did not end normally")
-    check(case.server.requests(LAUNCHER_ZIP) == 1, "Launcher.zip was not downloaded exactly once")
-    wait_until(lambda: filecmp.cmp(installed, case.args.launcher_v4, False), 15, "the version-4 build installed")
-    # From here on the reports in the shared output are the version-4 launcher's.
+    # From here on the reports in the shared output are the hand-over's and the version-4 launcher's.
     launcher.output()
     launcher.reports.clear()
+    check(case.server.requests(LAUNCHER_ZIP) == 1, "Launcher.zip was not downloaded exactly once")
+    # The hand-over removes the old build before it moves the new one in: for a moment there is none.
+    wait_until(lambda: same_content(installed, case.args.launcher_v4), 15, "the version-4 build installed")
     launcher.click(MAIN_TITLE, "pushButton", text="Download")
-    new_pid = int(case.x11.xdotool("search", "--onlyvisible", "--name", f"^{DOWNLOAD_TITLE}$", "getwindowpid"))
+    new_pid = int(case.x11.xdotool("search", "--sync", "--onlyvisible", "--name", f"^{DOWNLOAD_TITLE}$",
+                                   "getwindowpid"))
     case.extra_pids.append(new_pid)
     check(os.readlink(f"/proc/{new_pid}/exe") == installed, "the running launcher is not the installed one")
     check(len(launcher.lines(r"^New Launcher Version Found$")) == 1, "the version-4 launcher offered an update")
