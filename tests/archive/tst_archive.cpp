@@ -4,9 +4,9 @@
 #include "archive/EngineLibrary.h"
 #include "archive/Q7Zip.h"
 #include "archive/UnsafeItemPath.h"
-#include "tests/archive/ZipBuilder.h"
 #include "tests/support/DebugLogCapture.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/ZipBuilder.h"
 
 #include <QtTest>
 

@@ -8,10 +8,8 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -63,28 +61,3 @@ inline bool isIdle(const MainWindow &window)
 }
 
 } // namespace LauncherUnderTest
-
-// Zip packages made at test time (python3's zipfile, deflated) from a map of relative path -> content.
-// Entries whose content starts with "#!" are stored executable.
-namespace ZipPackage {
-
-inline QByteArray make(const QMap<QString, QByteArray> &files)
-{
-    QTemporaryDir dir;
-    const QString root = dir.filePath("tree"), out = dir.filePath("package.zip");
-    for (auto it = files.cbegin(); it != files.cend(); ++it)
-        if (!TestFiles::write(root + '/' + it.key(), it.value()))
-            return QByteArray();
-    const char *script = "import os, sys, zipfile\n"
-                         "root, out = sys.argv[1], sys.argv[2]\n"
-                         "with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as archive:\n"
-                         "    for folder, _, names in sorted(os.walk(root)):\n"
-                         "        for name in sorted(names):\n"
-                         "            path = os.path.join(folder, name)\n"
-                         "            archive.write(path, os.path.relpath(path, root))\n";
-    if (QProcess::execute("python3", {"-c", script, root, out}) != 0)
-        return QByteArray();
-    return TestFiles::read(out);
-}
-
-} // namespace ZipPackage

@@ -10,6 +10,7 @@
 #include "tests/pipeline/LauncherUnderTest.h"
 #include "tests/support/DebugLogCapture.h"
 #include "tests/support/MessageBoxWatcher.h"
+#include "tests/support/ZipBuilder.h"
 
 #include <QtTest>
 
@@ -41,6 +42,15 @@ const auto md5 = [](const QByteArray &bytes) -> QString {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
 };
 
+// A package of these files, a script ("#!") stored executable.
+QByteArray zipOf(const QMap<QString, QByteArray> &files)
+{
+    ZipBuilder zip;
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        zip.add(it.key().toUtf8(), it.value(), it.value().startsWith("#!") ? 0100755 : 0100644);
+    return zip.bytes();
+}
+
 const QMap<QString, QByteArray> kGame = {{"Velmora.exe", "#!/bin/sh\necho ran\n"},
                                          {"data/level1.pak", randomBytes(1 << 20)}};
 
@@ -58,8 +68,7 @@ private slots:
         QVERIFY(QCoreApplication::applicationDirPath().contains(' '));
         TransferWatchdog::setInactivityLimitForTesting(1000);
         m_log.install();
-        m_package = ZipPackage::make(kGame);
-        QVERIFY(!m_package.isEmpty());
+        m_package = zipOf(kGame);
         LauncherUnderTest::clearInstallTree();
         m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5(m_package).toLatin1());
         m_window->show();
@@ -213,8 +222,8 @@ private slots:
         // A new launcher that only leaves a mark beside itself when it runs.
         const QByteArray newLauncher = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started.txt\"\n";
         m_server.setRoute(kLauncherPath,
-                          FakeHttpServer::complete(ZipPackage::make(
-                              {{"VelmoraGameLauncher.exe", newLauncher}, {"library.bin", library}})));
+                          FakeHttpServer::complete(
+                              zipOf({{"VelmoraGameLauncher.exe", newLauncher}, {"library.bin", library}})));
 
         (new LauncherDownloader(nullptr))->startDownload();
         QCOMPARE(LauncherUnderTest::execFor(30000), 0);
@@ -229,7 +238,7 @@ private slots:
 
     void launcherThatCannotStartIsReported()
     {
-        m_server.setRoute(kLauncherPath, FakeHttpServer::complete(ZipPackage::make({{"library.bin", "L"}})));
+        m_server.setRoute(kLauncherPath, FakeHttpServer::complete(zipOf({{"library.bin", "L"}})));
 
         (new LauncherDownloader(nullptr))->startDownload();
         QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);

@@ -6,7 +6,8 @@
 #include <zlib.h>
 
 // A zip archive of stored items, made on Unix, built in memory with every name kept byte for byte: the
-// hostile names and the exact layouts a damaged package needs are what no archiver writes.
+// tests' packages, and the hostile names and exact layouts a damaged package needs, which no archiver
+// writes.
 class ZipBuilder
 {
 public:
