@@ -17,13 +17,35 @@ if(VELMORA_SANITIZE)
     target_link_options(velmora_options INTERFACE ${_velmora_san})
 endif()
 
-# Each subsystem folder is one static library built from the sources in it.
+# Each subsystem folder is one static library: velmora_add_library(NAME SOURCES files... PUBLIC libs...
+# PRIVATE libs...). PUBLIC names what the library's own headers include; everything else is PRIVATE.
 function(velmora_add_library name)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-    file(GLOB _sources CONFIGURE_DEPENDS
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-    list(FILTER _sources EXCLUDE REGEX "/main\\.cpp$")
-    add_library(${name} STATIC ${_sources})
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
-    target_link_libraries(${name} PUBLIC velmora_options ${ARG_LIBS})
+    target_link_libraries(${name} PUBLIC velmora_options ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
 endfunction()
+
+# The launcher looks for the engine beside itself first (on Windows only there): each executable that
+# loads it gets a copy, or on Linux a link, of VELMORA_ENGINE_LIBRARY in its own directory.
+function(velmora_place_engine_beside target)
+    get_filename_component(_name "${VELMORA_ENGINE_LIBRARY}" NAME)
+    if(WIN32)
+        set(_how copy_if_different)
+    else()
+        set(_how create_symlink)
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E ${_how} ${VELMORA_ENGINE_LIBRARY} $<TARGET_FILE_DIR:${target}>/${_name}
+        VERBATIM)
+endfunction()
+
+# A static Qt brings no platform plugin by itself: the Windows one for the real window, the offscreen one
+# for the tests. A shared Qt loads them at run time and this target is empty.
+add_library(velmora_qpa_plugins INTERFACE)
+get_target_property(_qt_core_type Qt5::Core TYPE)
+if(_qt_core_type STREQUAL "STATIC_LIBRARY")
+    target_sources(velmora_qpa_plugins INTERFACE ${PROJECT_SOURCE_DIR}/app/StaticQtPlugins.cpp)
+    target_link_libraries(velmora_qpa_plugins INTERFACE Qt5::QWindowsIntegrationPlugin
+        Qt5::QOffscreenIntegrationPlugin)
+endif()

@@ -7,6 +7,33 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// Moves `source` to `target`. A file already at `target` is renamed aside first (Windows allows that even
+// for a running executable, which it would refuse to delete) and removed only once the new file is in
+// place; when the new file cannot be moved in, the old one goes back. So `target` never goes missing. A
+// directory at `target` stays, and so does `source` (a rename never replaces a directory).
+void replaceEntry(const QString &source, const QString &target)
+{
+    const QFileInfo existing(target);
+    if (!existing.exists() || existing.isDir()) {
+        QFile::rename(source, target);
+        return;
+    }
+    const QString aside = target + QLatin1String(".old");
+    QFile::remove(aside);
+    if (!QFile::rename(target, aside))
+        return;
+    if (!QFile::rename(source, target)) {
+        QFile::rename(aside, target);
+        return;
+    }
+    // While the old launcher still runs this fails; the next hand-over removes it first.
+    QFile::remove(aside);
+}
+
+} // namespace
+
 void handOverToInstalledLauncher(const QString &updateDir)
 {
     // No window, so nothing quits these pauses early.
@@ -19,14 +46,9 @@ void handOverToInstalledLauncher(const QString &updateDir)
 
     const QFileInfoList entries = QDir(updateDir).entryInfoList(
         QDir::Files | QDir::Hidden | QDir::System | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::DirsFirst);
-    for (const QFileInfo &entry : entries) {
-        const QString target = installDir + QLatin1Char('/') + entry.fileName();
-        // A file of the same name is replaced; a directory of the same name stays, and so does the
-        // new one (a rename never replaces an existing entry). Failures leave the entry where it is.
-        if (QFileInfo::exists(target))
-            QFile::remove(target);
-        QFile::rename(entry.absoluteFilePath(), target);
-    }
+    // Failures leave the entry where it is.
+    for (const QFileInfo &entry : entries)
+        replaceEntry(entry.absoluteFilePath(), installDir + QLatin1Char('/') + entry.fileName());
 
     (void)pauseProcessingEvents(1000);
     // This copy has no window to tell of a failed start; the next start of the installation is the user's.

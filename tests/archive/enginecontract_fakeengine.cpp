@@ -2,15 +2,20 @@
 // destructor. The launcher must refuse to load it.
 #include "common/ComTypes.h"
 
-extern "C" __attribute__((visibility("default"))) HRESULT GetModuleProp(PROPID propId, PROPVARIANT *value)
+#ifdef _WIN32
+#define ENGINE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+ENGINE_EXPORT HRESULT GetModuleProp(PROPID propId, PROPVARIANT *value)
 {
     value->vt = VT_UI4;
     value->ulVal = propId == 0 ? 1 : 0x00100002;
     return S_OK;
 }
 
-extern "C" __attribute__((visibility("default"))) HRESULT CreateObject(const GUID *, const GUID *,
-                                                                       void **object)
+ENGINE_EXPORT HRESULT CreateObject(const GUID *, const GUID *, void **object)
 {
     *object = nullptr;
     return E_NOTIMPL;
