@@ -7,10 +7,13 @@
 
 namespace {
 
-FARPROC kernel32Function(const char *name)
+// Through the generic function type, which converts to any other without a warning.
+using AnyFunction = void (*)();
+
+AnyFunction kernel32Function(const char *name)
 {
     const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 ? GetProcAddress(kernel32, name) : nullptr;
+    return kernel32 ? reinterpret_cast<AnyFunction>(GetProcAddress(kernel32, name)) : nullptr;
 }
 
 HANDLE toHandle(Platform::FileHandle handle)

@@ -9,13 +9,14 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 HOST=x86_64-w64-mingw32
 QT_VERSION=5.15.8
 
-# Everything a user of the launcher needs: widgets, network over Schannel, the test library. What would
-# reach for sources Debian's package leaves out (wintab, sqlite) or that nobody here uses is left out.
+# Everything a user of the launcher needs: widgets, network over Schannel, the test library, and FreeType
+# for the offscreen platform the tests draw on. What would reach for sources Debian's package leaves out
+# (wintab, sqlite) or that nobody here uses is left out.
 QT_OPTIONS=(-xplatform win32-g++ -device-option CROSS_COMPILE=$HOST-
     -static -static-runtime -release -opensource -confirm-license -nomake examples -nomake tests
-    -no-opengl -no-dbus -no-icu -no-fontconfig -no-freetype -qt-zlib -qt-libpng -no-libjpeg -qt-pcre
+    -no-opengl -no-dbus -no-icu -no-fontconfig -qt-freetype -qt-zlib -qt-libpng -no-libjpeg -qt-pcre
     -qt-harfbuzz -schannel -no-openssl -no-feature-tabletevent -no-feature-sql -no-feature-xml
-    -no-feature-printer -no-feature-concurrent)
+    -no-feature-printer -no-feature-concurrent -no-feature-direct2d)
 
 key() { printf '%s\n' "$@" | sha256sum | cut -c1-12; }
 
@@ -52,6 +53,9 @@ build_qt() {
             exit 1
         }
         rm -rf "$work"
+        # Qt names two system libraries as Windows spells them; MinGW's files are lower case, and this file
+        # system tells case apart.
+        find "$prefix" -name '*.prl' -exec sed -i 's/-lSecur32/-lsecur32/g; s/-lCrypt32/-lcrypt32/g' {} +
         touch "$prefix/.complete"
     fi
     echo "QT_PREFIX=$prefix"
