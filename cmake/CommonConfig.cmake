@@ -40,12 +40,10 @@ function(velmora_place_engine_beside target)
         VERBATIM)
 endfunction()
 
-# A static Qt brings no platform plugin by itself: the Windows one for the real window, the offscreen one
-# for the tests. A shared Qt loads them at run time and this target is empty.
-add_library(velmora_qpa_plugins INTERFACE)
+# A static Qt imports its default platform plugin (Windows) into each executable by itself; the offscreen
+# one, for the tests and the hash mode, is imported by linking this. With a shared Qt it is empty.
+add_library(velmora_offscreen_platform INTERFACE)
 get_target_property(_qt_core_type Qt5::Core TYPE)
 if(_qt_core_type STREQUAL "STATIC_LIBRARY")
-    target_sources(velmora_qpa_plugins INTERFACE ${PROJECT_SOURCE_DIR}/app/StaticQtPlugins.cpp)
-    target_link_libraries(velmora_qpa_plugins INTERFACE Qt5::QWindowsIntegrationPlugin
-        Qt5::QOffscreenIntegrationPlugin)
+    target_link_libraries(velmora_offscreen_platform INTERFACE Qt5::QOffscreenIntegrationPlugin)
 endif()

@@ -13,6 +13,10 @@
 
 #include <limits>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 Q_DECLARE_METATYPE(LaunchMode)
 
 namespace {
@@ -49,6 +53,22 @@ private slots:
         const std::optional<QString> read = readInstalledVersion(appDir.path());
         QCOMPARE(read.has_value(), !version.isNull());
         QCOMPARE(read.value_or(QString()), version);
+    }
+
+    // Each record replaces the last one whole, a hidden one included, and is hidden where files can be.
+    void installedVersionIsRecordedHiddenAndReplaceable()
+    {
+        QTemporaryDir appDir;
+        for (const QString &version : {QStringLiteral("11"), QStringLiteral("12")}) {
+            QCOMPARE(writeInstalledVersion(appDir.path(), version), QString());
+            QCOMPARE(TestFiles::read(appDir.filePath("c.ini")), version.toUtf8());
+#ifdef Q_OS_WIN
+            const DWORD attributes =
+                GetFileAttributesW(reinterpret_cast<LPCWSTR>(appDir.filePath("c.ini").utf16()));
+            QCOMPARE(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
+                     DWORD(FILE_ATTRIBUTE_HIDDEN));
+#endif
+        }
     }
 
     void gameInstalledOnlyWithRegularExecutable()

@@ -6,8 +6,15 @@
 namespace {
 
 const QString kBuiltLauncher = QStringLiteral(VELMORA_LAUNCHER_PATH);
-// Leaves a mark beside itself saying how many arguments it was given.
-const QByteArray kNewLauncher = "#!/bin/sh\necho \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n";
+const QByteArray kNewLauncher = TestFiles::markingProgram();
+#ifdef Q_OS_WIN
+const QString kExe = QStringLiteral(".exe");
+// Windows refuses to delete a running executable but lets it be renamed.
+const QStringList kLeftByARunningLauncher{"VelmoraGameLauncher.exe.old"};
+#else
+const QString kExe;
+const QStringList kLeftByARunningLauncher;
+#endif
 
 // Runs program to its end; returns what went wrong, or an empty string on exit 0. A mode that wrongly
 // shows the window never ends; the limit is generous for the sanitizer build's slow start.
@@ -87,10 +94,14 @@ private slots:
         QVERIFY(QFile::copy(kBuiltLauncher, appDir + "/VelmoraGameLauncher.exe"));
         arguments.replaceInStrings("APP", appDir);
         if (expected == "md5sum") {
+#ifdef Q_OS_WIN
+            expected = QCryptographicHash::hash(input, QCryptographicHash::Md5).toHex();
+#else
             QProcess md5sum;
             md5sum.start("md5sum", {root.path() + "/input.bin"});
             QVERIFY(md5sum.waitForFinished());
             expected = md5sum.readAllStandardOutput().left(32);
+#endif
         }
 
         const QString failure = run(appDir + "/VelmoraGameLauncher.exe", arguments, root.path(), environment);
@@ -101,35 +112,43 @@ private slots:
 
     void handOver_data()
     {
-        QTest::addColumn<bool>("installed"); // an installed launcher to hand over to
+        QTest::addColumn<QString>("installed"); // the launcher to hand over to: "none", "idle" or "running"
         QTest::addColumn<QStringList>("installAfter");
         QTest::addColumn<QStringList>("updateAfter");
-        const QString newLauncher = "VelmoraGameLauncher.exe=" + kNewLauncher;
+        const QString newLauncher = kNewLauncher.size() > 1024 ? "VelmoraGameLauncher.exe"
+                                                               : "VelmoraGameLauncher.exe=" + kNewLauncher;
         const QStringList released = {".hidden=hidden", "Plugins/plugin.txt=plugin", "readme.txt=new readme",
-                                      newLauncher, "handover-runner"};
+                                      newLauncher, "handover-runner" + kExe};
+        const QStringList installed =
+            released + QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"};
         // Files replace files, a directory the installation already has stays behind, and the new launcher
         // is started detached and without arguments.
-        QTest::newRow("installed") << true
-                                   << released +
-                                          QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"}
-                                   << QStringList{"Assets/new.txt=release"};
+        QTest::newRow("installed") << "idle" << installed << QStringList{"Assets/new.txt=release"};
+        // The old launcher has not ended yet: it is replaced all the same, and what Windows keeps of it goes
+        // with the next hand-over.
+        QTest::newRow("installed launcher still running")
+            << "running" << installed + kLeftByARunningLauncher << QStringList{"Assets/new.txt=release"};
         // Nothing to hand over to: everything stays where it is.
         QTest::newRow("not installed")
-            << false << QStringList{} << released + QStringList{"Assets/new.txt=release"};
+            << "none" << QStringList{} << released + QStringList{"Assets/new.txt=release"};
     }
 
     void handOver()
     {
-        QFETCH(bool, installed);
+        QFETCH(QString, installed);
         QFETCH(QStringList, installAfter);
         QFETCH(QStringList, updateAfter);
         QTemporaryDir root;
         const QString install = root.path(), update = install + "/TEMP/LauncherUpdate";
-        if (installed) {
-            QVERIFY(TestFiles::write(install + "/VelmoraGameLauncher.exe",
-                                     "#!/bin/sh\necho old > \"$(dirname \"$0\")/started.txt\"\n"));
+        QProcess oldLauncher; // the real launcher, up and waiting on its window
+        if (installed != "none") {
+            QVERIFY(QFile::copy(kBuiltLauncher, install + "/VelmoraGameLauncher.exe"));
             QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
             QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
+        }
+        if (installed == "running") {
+            oldLauncher.start(install + "/VelmoraGameLauncher.exe", QStringList());
+            QVERIFY(oldLauncher.waitForStarted());
         }
         QVERIFY(TestFiles::write(update + "/VelmoraGameLauncher.exe", kNewLauncher));
         QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
@@ -137,11 +156,13 @@ private slots:
         QVERIFY(TestFiles::write(update + "/Plugins/plugin.txt", "plugin"));
         QVERIFY(TestFiles::write(update + "/Assets/new.txt", "release"));
         // The real launcher runs the hand-over under another name.
-        QVERIFY(QFile::copy(kBuiltLauncher, update + "/handover-runner"));
+        QVERIFY(QFile::copy(kBuiltLauncher, update + "/handover-runner" + kExe));
 
-        const QString failure = run(update + "/handover-runner", {}, install);
+        const QString failure = run(update + "/handover-runner" + kExe, {}, install);
+        oldLauncher.kill();
+        oldLauncher.waitForFinished();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        if (installed) // the new launcher's mark, once it is whole
+        if (installed != "none") // the new launcher's mark, once it is whole
             QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
         installAfter.sort();
         updateAfter.sort();

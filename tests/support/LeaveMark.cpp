@@ -11,6 +11,7 @@ int main(int argc, char **)
     wchar_t self[MAX_PATH];
     std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
     path.erase(path.find_last_of(L'\\') + 1);
-    std::ofstream(std::filesystem::path(path + L"started.txt")) << "new " << argc - 1 << "\n";
+    std::ofstream(std::filesystem::path(path + L"started.txt"), std::ios::binary)
+        << "new " << argc - 1 << "\n";
     return 0;
 }

@@ -24,4 +24,15 @@ inline QByteArray read(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A program that leaves "new N" (N its number of arguments) in started.txt beside itself: a script, or on
+// Windows, where a script cannot be started, the small program LeaveMark.cpp builds.
+inline QByteArray markingProgram()
+{
+#ifdef Q_OS_WIN
+    return read(QStringLiteral(VELMORA_MARK_PATH));
+#else
+    return "#!/bin/sh\necho \"new $#\" > \"$(dirname \"$0\")/started.txt\"\n";
+#endif
+}
+
 } // namespace TestFiles
