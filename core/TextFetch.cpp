@@ -16,6 +16,10 @@ constexpr qint64 kMaxTextBodyBytes = 1 << 20;
 QString fetchText(QNetworkAccessManager *manager, QEventLoop &loop, const QString &address)
 {
     QNetworkReply *reply = manager->get(redirectFollowingRequest(address));
+    // Qt buffers without limit by default, and its network thread may run far ahead of the check below:
+    // seen on Windows, an endless body had taken a gigabyte before the reply was aborted. One byte over
+    // the limit is enough to tell that a body is too large.
+    reply->setReadBufferSize(kMaxTextBodyBytes + 1);
     const auto *watchdog = new TransferWatchdog(reply, kMaxTextBodyBytes);
     QObject::connect(reply, SIGNAL(finished()), &loop, SLOT(quit()));
     if (!reply->isFinished())

@@ -109,11 +109,23 @@ class X11:
         found = lambda: subprocess.run(args, env=self.env, capture_output=True, text=True).stdout.split()  # noqa: E731
         return int(wait_until(found, 5, f'X window "{title}"')[-1])
 
-    def click(self, x, y):
-        # "mousemove --sync" waits for a motion that never comes when the pointer is already there.
-        here = dict(item.split(":", 1) for item in self.xdotool("getmouselocation").split())
-        if (int(here["x"]), int(here["y"])) != (x, y):
-            self.xdotool("mousemove", "--sync", x, y)
+    def windows(self, title):
+        """The X windows with this title that are mapped."""
+        search = ["xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(title)}$"]
+        return subprocess.run(search, env=self.env, capture_output=True, text=True).stdout.split()
+
+    def click_in(self, title, x, y, timeout=10):
+        """Clicks (x, y) once the topmost window there is the one with this title: Wine maps and stacks its
+        windows some time after Qt has shown them."""
+        def on_top():
+            ids = self.windows(title)
+            here = dict(item.split(":", 1) for item in self.xdotool("getmouselocation").split())
+            if (int(here["x"]), int(here["y"])) != (x, y):
+                # "mousemove --sync" waits for a motion that never comes when the pointer is already there.
+                self.xdotool("mousemove", "--sync", x, y)
+                here = dict(item.split(":", 1) for item in self.xdotool("getmouselocation").split())
+            return here["window"] in ids
+        wait_until(on_top, timeout, f'"{title}" on top at {x},{y}')
         self.xdotool("click", 1)
 
     def key(self, wid, key):
@@ -151,7 +163,7 @@ class Launcher:
     goes to a file that also collects whatever it starts detached: after a hand-over, the reports are the
     new launcher's."""
 
-    def __init__(self, x11, install_dir, log_path):
+    def __init__(self, x11, install_dir, log_path, runner=()):
         self.x11 = x11
         self.install_dir = install_dir
         self.log_path = log_path
@@ -161,7 +173,7 @@ class Launcher:
         self.reports = []  # every report so far, each a list of windows
         env = dict(x11.env, QT_QPA_PLATFORM="xcb", VELMORA_WIDGET_REPORT="1")
         exe = os.path.join(install_dir, "VelmoraGameLauncher.exe")
-        self.process = subprocess.Popen([exe], cwd=install_dir, env=env, stdout=self.log_file,
+        self.process = subprocess.Popen([*runner, exe], cwd=install_dir, env=env, stdout=self.log_file,
                                         stderr=subprocess.STDOUT, start_new_session=True)
         self.pid = self.process.pid
         log(f"started {exe} (pid {self.pid})")
@@ -206,7 +218,7 @@ class Launcher:
     def click(self, title, name, **state):
         """Clicks the middle of the widget once it shows, takes clicks and has the given state."""
         w = self.widget(title, name, visible=True, enabled=True, **state)
-        self.x11.click(w["x"] + w["w"] // 2, w["y"] + w["h"] // 2)
+        self.x11.click_in(title, w["x"] + w["w"] // 2, w["y"] + w["h"] // 2)
 
     def wait_play(self, timeout=60):
         self.widget(MAIN_TITLE, "pushButton", timeout, text="Play", enabled=True)
@@ -231,7 +243,7 @@ class Launcher:
         to it would: the update dialog then stands above the main window, where the next click lands."""
         self.wait_window(UPDATE_TITLE)
         main = self.wait_window(MAIN_TITLE)
-        self.x11.click(main["x"] + 10, main["y"] + 10)
+        self.x11.click_in(MAIN_TITLE, main["x"] + 10, main["y"] + 10)
         wait_until(lambda: self.window(UPDATE_TITLE) and any(w["active"] for w in self.reports[-1]), 10,
                    "the launcher to become active")
 
@@ -244,9 +256,9 @@ class Launcher:
         log(f'message box "{title}": {text}')
         return text
 
-    def play(self):
-        """Play starts the sample game (it leaves a marker file) and the launcher stays open."""
-        marker = os.path.join(self.install_dir, "game-ran.marker")
+    def play(self, marker="game-ran.marker"):
+        """Play starts the sample game (it leaves `marker` in the installation) and the launcher stays open."""
+        marker = os.path.join(self.install_dir, marker)
         check(not os.path.exists(marker), "the game ran before Play was pressed")
         self.click(MAIN_TITLE, "pushButton", text="Play")
         wait_until(lambda: os.path.exists(marker), 10, "Play to start the game")
@@ -270,12 +282,16 @@ class Launcher:
         self.log_file.close()
 
 
-def install_launcher(source_exe, install_dir):
-    """A fresh install directory holding a copy of the launcher and, as the build does, the engine link."""
+def install_launcher(source_exe, install_dir, engine="/usr/lib/p7zip/7z.so"):
+    """A fresh install directory holding a copy of the launcher and, as the build does, the engine: a link
+    to Debian's 7z.so, or a copy of a 7z.dll."""
     shutil.rmtree(install_dir, ignore_errors=True)
     os.makedirs(install_dir)
     shutil.copy2(source_exe, os.path.join(install_dir, "VelmoraGameLauncher.exe"))
-    os.symlink("/usr/lib/p7zip/7z.so", os.path.join(install_dir, "7z.so"))
+    if engine.endswith(".dll"):
+        shutil.copy2(engine, os.path.join(install_dir, "7z.dll"))
+    else:
+        os.symlink(engine, os.path.join(install_dir, "7z.so"))
 
 
 def servable_dir(preferred, name):
@@ -296,10 +312,11 @@ def make_release(source_dir, launcher_exe, out, *extra):
     return os.path.join(out, "www")
 
 
-def assert_same_tree(expected_root, actual_root):
-    """Same paths, kinds, modes and contents below both roots."""
+def assert_same_tree(expected_root, actual_root, modes=True):
+    """Same paths, kinds, contents and (unless told otherwise: Windows has none) modes below both roots."""
     def tree(root):
-        return {os.path.relpath(os.path.join(d, n), root): (n in dirs, os.lstat(os.path.join(d, n)).st_mode)
+        return {os.path.relpath(os.path.join(d, n), root):
+                (n in dirs, os.lstat(os.path.join(d, n)).st_mode if modes else None)
                 for d, dirs, files in os.walk(root) for n in dirs + files}
     expected, actual = tree(expected_root), tree(actual_root)
     check(expected == actual, f"{actual_root} differs: {sorted(set(expected.items()) ^ set(actual.items()))[:10]}")

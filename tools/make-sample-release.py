@@ -48,11 +48,15 @@ def level_data(seed, size):
     return bytes(out)
 
 
-def build_game_tree(game_dir, version, large_gib):
+def build_game_tree(game_dir, version, large_gib, game_exe):
     """The sample game: an executable, nested directories, a read-only file, an empty directory."""
     if os.path.exists(game_dir):
         shutil.rmtree(game_dir)
-    write_file(os.path.join(game_dir, "Velmora.exe"), GAME_SCRIPT.format(version=version).encode(), 0o755)
+    if game_exe:
+        os.makedirs(game_dir)
+        shutil.copy2(game_exe, os.path.join(game_dir, "Velmora.exe"))
+    else:
+        write_file(os.path.join(game_dir, "Velmora.exe"), GAME_SCRIPT.format(version=version).encode(), 0o755)
     write_file(os.path.join(game_dir, "game.ini"), f"[game]\nversion={version}\n".encode(), 0o644)
     write_file(os.path.join(game_dir, "bin", "helper.sh"), b"#!/bin/sh\necho helper\n", 0o755)
     write_file(os.path.join(game_dir, "data", "levels", "level1.dat"), level_data(int(version) + 1, 96 * 1024), 0o644)
@@ -99,14 +103,15 @@ def damage(archive, entry):
         f.write(bytes(b ^ 0x5A for b in chunk))
 
 
-def launcher_hash(launcher, path):
-    """The package hash as the launcher itself computes it (-gethash writes hash.txt beside the exe)."""
+def launcher_hash(launcher, path, runner):
+    """The package hash as the launcher itself computes it (-gethash writes hash.txt beside the exe), run
+    through `runner` (Wine, for the Windows build) when given."""
     with tempfile.TemporaryDirectory() as tmp:
         exe = os.path.join(tmp, "VelmoraGameLauncher.exe")
         shutil.copy2(launcher, exe)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        subprocess.run([exe, "-gethash", os.path.abspath(path)], env=env, check=True, timeout=600,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([*runner, exe, "-gethash", os.path.abspath(path)], env=env, check=True, timeout=600,
+                       cwd=tmp, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with open(os.path.join(tmp, "hash.txt"), encoding="ascii") as f:
             digest = f.read()
     if len(digest) != 32 or any(c not in "0123456789abcdef" for c in digest):
@@ -137,6 +142,9 @@ def main():
     parser.add_argument("--changelog", help="change log text (default: a short sample)")
     parser.add_argument("--large-gib", type=float, default=0,
                         help="add a stored data file of this many GiB (benchmarks, >= 4 GiB tests)")
+    parser.add_argument("--game-exe", help="a program to publish as the game's Velmora.exe instead of the script")
+    parser.add_argument("--hash-runner", action="append", default=[],
+                        help="a program that runs the launcher for -gethash (Wine); repeat for its arguments")
     parser.add_argument("--damaged", action="store_true",
                         help="corrupt one entry after packing (the manifest hash still matches the file)")
     args = parser.parse_args()
@@ -150,13 +158,13 @@ def main():
         check_disk(out, int(args.large_gib * GIB * 3) + GIB)
 
     game_dir = os.path.join(out, "GameDir")
-    build_game_tree(game_dir, args.game_version, args.large_gib)
+    build_game_tree(game_dir, args.game_version, args.large_gib, args.game_exe)
     package = os.path.join(www, "files", args.game_version, "Client.zip")
     pack(game_dir, package, stored=bool(args.large_gib))
     if args.damaged:
         damage(package, "data/levels/level1.dat")
 
-    digest = launcher_hash(args.launcher, package)
+    digest = launcher_hash(args.launcher, package, args.hash_runner)
     manifest = ";".join([args.launcher_version, args.game_version, gigabytes(os.path.getsize(package)),
                          gigabytes(tree_size(game_dir)), digest])
     with open(os.path.join(raw, "version.txt"), "w", encoding="utf-8", newline="") as f:

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end cases: the real launcher in a fresh install directory under Xvfb, driven through its widget
 reports, against a release served on its compiled-in address. Exit status 0 passed, 1 failed, 77 skipped.
-    cases.py CASE --source DIR --launcher EXE --launcher-v4 EXE --work DIR --artifacts DIR"""
+    cases.py CASE --source DIR --launcher EXE --launcher-v4 EXE --work DIR --artifacts DIR
+             [--wine RUNNER --engine 7z.dll --game-exe EXE]
+With --wine the launcher is the Windows build, run under Wine with its 7z.dll beside it, and the game is a
+small Windows program that leaves started.txt beside itself."""
 
 import argparse
 import contextlib
@@ -42,7 +45,11 @@ class Case:
         os.makedirs(self.args.work, 0o755)
         self.xvfb = Xvfb(os.path.join(self.args.artifacts, "xvfb.log"))
         self.x11 = X11(self.xvfb.display, self.args.artifacts)
-        install_launcher(self.args.launcher, self.install)
+        if self.args.wine:
+            # Wine's server and services start on this case's display and end with it.
+            for step in ("--init-x11", "--start"):
+                subprocess.run([self.args.wine, step], env=self.x11.env, check=True)
+        install_launcher(self.args.launcher, self.install, self.args.engine)
         return self
 
     def __exit__(self, *exc):
@@ -53,6 +60,8 @@ class Case:
                 os.kill(pid, signal.SIGKILL)
         if self.server:
             self.server.stop()
+        if self.args.wine:
+            subprocess.run([self.args.wine, "--stop"], check=False)
         self.xvfb.stop()
 
     def serve(self, *options):
@@ -60,7 +69,7 @@ class Case:
         if self.server:
             self.server.stop()
         try:
-            www = make_release(self.args.source, self.args.launcher, self.release, *options)
+            www = self.make_release(self.release, *options)
         except subprocess.CalledProcessError as error:
             if error.returncode == SKIP:
                 print("SKIPPED: not enough free disk for the package (see the message above)")
@@ -70,8 +79,14 @@ class Case:
         self.server.start()
         return www
 
+    def make_release(self, out, *options):
+        if self.args.wine:
+            options += ("--game-exe", self.args.game_exe, "--hash-runner", self.args.wine)
+        return make_release(self.args.source, self.args.launcher, out, *options)
+
     def start(self, name="launcher"):
-        launcher = Launcher(self.x11, self.install, os.path.join(self.args.artifacts, name + ".log"))
+        launcher = Launcher(self.x11, self.install, os.path.join(self.args.artifacts, name + ".log"),
+                            [self.args.wine] if self.args.wine else [])
         self.launchers.append(launcher)
         return launcher
 
@@ -82,7 +97,7 @@ class Case:
         return os.path.lexists(self.path(relative))
 
     def check_installed(self):
-        assert_same_tree(os.path.join(self.release, "GameDir"), self.path("GameDir"))
+        assert_same_tree(os.path.join(self.release, "GameDir"), self.path("GameDir"), modes=not self.args.wine)
         ini = self.path("c.ini")
         check(os.path.isfile(ini) and open(ini, "rb").read() == GAME.encode(), "c.ini does not hold the version")
         check(not self.exists("TEMP/package.zip"), "the package was left in TEMP")
@@ -127,14 +142,14 @@ def first_install(case):
     case.check_installed()
     check(case.server.requests(REDIRECT) == 1 and case.server.requests(CLIENT) == 1,
           "the package was not requested exactly once through the redirect")
-    launcher.play()
+    launcher.play("GameDir/started.txt" if case.args.wine else "game-ran.marker")
     launcher.close_main()
 
 
 def update(case):
     """Installed 11, manifest 12: "Update" replaces the old GameDir by the new one."""
     old = os.path.join(case.args.work, "old")
-    make_release(case.args.source, case.args.launcher, old, "--game-version", "11")
+    case.make_release(old, "--game-version", "11")
     case.serve()
     shutil.copytree(os.path.join(old, "GameDir"), case.path("GameDir"), symlinks=True)
     pathlib.Path(case.path("c.ini")).write_text("11")
@@ -165,6 +180,15 @@ def self_update(case):
     check(case.server.requests(LAUNCHER_ZIP) == 1, "Launcher.zip was not downloaded exactly once")
     # The hand-over removes the old build before it moves the new one in: for a moment there is none.
     wait_until(lambda: same_content(installed, case.args.launcher_v4), 15, "the version-4 build installed")
+    if case.args.wine:
+        # A program Wine starts detached writes its output nowhere: the X server tells instead. The manifest
+        # check runs to its end before the main window shows, and an update dialog would show within it.
+        main = wait_until(lambda: case.x11.windows(MAIN_TITLE), 30, "the updated launcher's window")
+        check(not case.x11.windows(UPDATE_TITLE), "the version-4 launcher offered an update")
+        case.x11.screenshot("updated-launcher")
+        case.x11.close_window(int(main[0]))
+        wait_until(lambda: not case.x11.windows(MAIN_TITLE), 20, "the updated launcher to exit")
+        return
     launcher.click(MAIN_TITLE, "pushButton", text="Download")
     new_pid = int(case.x11.xdotool("search", "--sync", "--onlyvisible", "--name", f"^{DOWNLOAD_TITLE}$",
                                    "getwindowpid"))
@@ -243,6 +267,9 @@ def main():
     parser.add_argument("case", choices=sorted(CASES))
     for option in ("--source", "--launcher", "--launcher-v4", "--work", "--artifacts"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--wine")
+    parser.add_argument("--engine", default="/usr/lib/p7zip/7z.so")
+    parser.add_argument("--game-exe")
     args = parser.parse_args()
     case = Case(args)
     try:

@@ -3,23 +3,11 @@
 
 #include "fileio/FileSystemOps.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Wine.h"
 
 #include <QtTest>
 
 #include <windows.h>
-
-namespace {
-
-// Wine's name and version, or nothing on Windows itself; a call Wine lacks is skipped with its reason.
-QString wineVersion()
-{
-    using Version = const char *(*)();
-    const auto version = reinterpret_cast<Version>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
-    return version ? QStringLiteral("Wine %1").arg(version()) : QString();
-}
-
-} // namespace
 
 class TestFileIoWindows : public QObject
 {
