@@ -53,22 +53,15 @@ private slots:
         const std::optional<QString> read = readInstalledVersion(appDir.path());
         QCOMPARE(read.has_value(), !version.isNull());
         QCOMPARE(read.value_or(QString()), version);
-    }
-
-    // Each record replaces the last one whole, a hidden one included, and is hidden where files can be.
-    void installedVersionIsRecordedHiddenAndReplaceable()
-    {
-        QTemporaryDir appDir;
-        for (const QString &version : {QStringLiteral("11"), QStringLiteral("12")}) {
-            QCOMPARE(writeInstalledVersion(appDir.path(), version), QString());
-            QCOMPARE(TestFiles::read(appDir.filePath("c.ini")), version.toUtf8());
-#ifdef Q_OS_WIN
-            const DWORD attributes =
-                GetFileAttributesW(reinterpret_cast<LPCWSTR>(appDir.filePath("c.ini").utf16()));
-            QCOMPARE(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM),
-                     DWORD(FILE_ATTRIBUTE_HIDDEN));
-#endif
+        // A new record replaces the file whole, twice: the second time a hidden one on Windows.
+        for (int i = 0; i < 2 && !content.isNull(); ++i) {
+            QCOMPARE(writeInstalledVersion(appDir.path(), "13"), QString());
+            QCOMPARE(TestFiles::read(appDir.filePath("c.ini")), QByteArray("13"));
         }
+#ifdef Q_OS_WIN
+        const QString path = appDir.filePath("c.ini"); // hidden, neither read-only nor system
+        QVERIFY(content.isNull() || (GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16())) & 7) == 2);
+#endif
     }
 
     void gameInstalledOnlyWithRegularExecutable()

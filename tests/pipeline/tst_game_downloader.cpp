@@ -156,8 +156,7 @@ private slots:
         if (!hash.isEmpty())
             g_packageHash = hash;
         FakeHttpServer tlsServer;
-        // Seen with an EC key: "GnuTLS error: Decryption has failed" and a stalled handshake; with an RSA
-        // key the server closes the connection at once.
+        // Seen: GnuTLS's "Decryption has failed" with this EC key, the connection closed with an RSA key.
         if (setup == "tls" && !wineVersion().isEmpty())
             QSKIP(qPrintable(wineVersion() + ": a TLS server through Qt's Schannel backend never completes "
                                              "its handshake"));

@@ -4,14 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 
 int main(int argc, char **)
 {
     wchar_t self[MAX_PATH];
-    std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    path.erase(path.find_last_of(L'\\') + 1);
-    std::ofstream(std::filesystem::path(path + L"started.txt"), std::ios::binary)
-        << "new " << argc - 1 << "\n";
-    return 0;
+    const std::filesystem::path path(std::wstring(self, GetModuleFileNameW(nullptr, self, MAX_PATH)));
+    std::ofstream(path.parent_path() / "started.txt", std::ios::binary) << "new " << argc - 1 << "\n";
 }

@@ -24,8 +24,7 @@ inline QByteArray read(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A program that leaves "new N" (N its number of arguments) in started.txt beside itself: a script, or on
-// Windows, where a script cannot be started, the small program LeaveMark.cpp builds.
+// Leaves "new N" (N: its argument count) in started.txt beside itself: a script, on Windows LeaveMark.cpp.
 inline QByteArray markingProgram()
 {
 #ifdef Q_OS_WIN

@@ -7,7 +7,7 @@
 #   wine-run.sh PROGRAM ARGS  runs PROGRAM in it and returns its exit status
 # Wine leaves out the Unix variables named QT_*: the prefix's own environment holds the ones Qt needs here.
 set -euo pipefail
-export WINEPREFIX=${WINEPREFIX:-${VELMORA_WINEPREFIX:-/var/cache/velmora-win/wineprefix}}
+export WINEPREFIX=${WINEPREFIX:-${VELMORA_WINEPREFIX:-${VELMORA_WIN_CACHE:-/var/cache/velmora-win}/wineprefix}}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: nothing here needs them, and they would ask for a download.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
