@@ -36,7 +36,7 @@ private slots:
         QVERIFY(EqualsNoCase(toWideString(QString::fromUtf8("\xc3\x84rger")), toWideString("\xc3\xa4RGER")));
     }
 
-    void timesAndAttributes()
+    void timesAttributesAndStreams()
     {
         const WideString path = pathOf("stamped.txt");
         CDiskFile file;
