@@ -175,7 +175,7 @@ def self_update(case):
     launcher.output()
     launcher.reports.clear()
     check(case.server.requests(LAUNCHER_ZIP) == 1, "Launcher.zip was not downloaded exactly once")
-    # The hand-over removes the old build before it moves the new one in: for a moment there is none.
+    # The hand-over renames the old build aside, then moves the new one in.
     wait_until(lambda: same_content(installed, case.args.launcher_v4), 15, "the version-4 build installed")
     if case.args.wine:
         # A program Wine starts detached writes its output nowhere: the X server tells instead. The manifest
