@@ -38,6 +38,7 @@ void checkReleaseManifest()
     g_packageSizeGb = manifest->packageSizeGb;
     g_installedSizeGb = manifest->installedSizeGb;
     g_packageHash = manifest->packageHash;
+    g_latestLauncherVersion = manifest->launcherVersion;
 
     if (manifest->launcherVersion.toInt() > BuildConfig::kLauncherVersion) {
         qDebug() << "New Launcher Version Found";

@@ -6,6 +6,7 @@
 extern bool g_gameInstalled;
 extern QString g_installedVersion;
 extern QString g_latestVersion;
+extern QString g_latestLauncherVersion;
 extern QString g_packageSizeGb;
 extern QString g_installedSizeGb;
 extern QString g_packageHash;

@@ -1,6 +1,7 @@
 #include "core/TransferWatchdog.h"
 
 #include <QNetworkReply>
+#include <QNetworkRequest>
 
 namespace {
 int inactivityLimitMs = TransferWatchdog::kInactivityLimitMs;
@@ -11,58 +12,42 @@ void TransferWatchdog::setInactivityLimitForTesting(int milliseconds)
     inactivityLimitMs = milliseconds;
 }
 
+void TransferWatchdog::limitSilence(QNetworkRequest &request)
+{
+    request.setTransferTimeout(inactivityLimitMs);
+}
+
 TransferWatchdog::TransferWatchdog(QNetworkReply *reply, qint64 maxBytes)
     : QObject(reply), watched(reply), sizeLimit(maxBytes)
 {
-    silenceTimer.setSingleShot(true);
-    silenceTimer.setInterval(inactivityLimitMs);
-    connect(&silenceTimer, SIGNAL(timeout()), this, SLOT(onSilence()));
-    // Every received chunk is announced by readyRead (progress reports are throttled), the response
-    // head by metaDataChanged: each is a sign of life.
     connect(reply, SIGNAL(readyRead()), this, SLOT(onData()));
-    connect(reply, SIGNAL(metaDataChanged()), &silenceTimer, SLOT(start()));
-    if (maxBytes >= 0)
-        connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onProgress(qint64, qint64)));
-    connect(reply, SIGNAL(finished()), this, SLOT(onFinished()));
-    silenceTimer.start();
+    connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onProgress(qint64, qint64)));
 }
 
 QString TransferWatchdog::errorString(QNetworkReply *reply)
 {
     const auto *watchdog = reply->findChild<TransferWatchdog *>(QString(), Qt::FindDirectChildrenOnly);
-    return watchdog && watchdog->tripped() ? watchdog->endReason : reply->errorString();
+    if (watchdog && watchdog->tripped())
+        return watchdog->endReason;
+    // The transfer timeout cancels the reply as an abort does; the launcher's own aborts are never
+    // reported, so a cancelled reply here is one that went silent.
+    if (reply->error() == QNetworkReply::OperationCanceledError && reply->request().transferTimeout() > 0)
+        return tr("No data received for %1 seconds").arg(reply->request().transferTimeout() / 1000.0);
+    return reply->errorString();
 }
 
 void TransferWatchdog::onData()
 {
     // Whoever reads the reply only does so once it has finished, so what is buffered is all received.
-    if (sizeLimit >= 0 && watched->bytesAvailable() > sizeLimit) {
-        endOversized();
-        return;
-    }
-    silenceTimer.start();
+    if (watched->bytesAvailable() > sizeLimit)
+        end(tr("The response is larger than %1 bytes").arg(sizeLimit));
 }
 
 void TransferWatchdog::onProgress(qint64, qint64 total)
 {
     // A declared length beyond the limit is refused before its body arrives.
     if (total > sizeLimit)
-        endOversized();
-}
-
-void TransferWatchdog::endOversized()
-{
-    end(tr("The response is larger than %1 bytes").arg(sizeLimit));
-}
-
-void TransferWatchdog::onSilence()
-{
-    end(tr("No data received for %1 seconds").arg(silenceTimer.interval() / 1000.0));
-}
-
-void TransferWatchdog::onFinished()
-{
-    silenceTimer.stop();
+        end(tr("The response is larger than %1 bytes").arg(sizeLimit));
 }
 
 void TransferWatchdog::end(const QString &reason)
@@ -70,7 +55,6 @@ void TransferWatchdog::end(const QString &reason)
     if (tripped() || watched->isFinished())
         return;
     endReason = reason;
-    silenceTimer.stop();
     // Queued: an abort finishes the reply at once, and the progress signal being handled must not
     // have its reply finished under it.
     QMetaObject::invokeMethod(watched, "abort", Qt::QueuedConnection);

@@ -2,6 +2,7 @@
 
 #include "core/AppPath.h"
 #include "core/AppState.h"
+#include "core/DiskSpace.h"
 #include "core/Endpoints.h"
 #include "core/EventLoopPause.h"
 #include "core/FileChecksum.h"
@@ -11,7 +12,8 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
+
+#include <cmath>
 
 namespace {
 // How long the finished installation stays on screen before the button offers "Play".
@@ -23,11 +25,19 @@ QString latestPackageUrl()
     QString url = Endpoints::release() + QLatin1String("releases/download/{0}/Client.zip");
     return url.replace(QLatin1String("{0}"), g_latestVersion);
 }
+
+// A size of the manifest, in decimal gigabytes, as bytes; text that is not a size counts as nothing.
+qint64 manifestBytes(const QString &gigabytes)
+{
+    const double value = gigabytes.toDouble();
+    return std::isfinite(value) && value > 0 ? qint64(std::min(value, 1e9) * 1e9) : 0;
+}
 } // namespace
 
 GameDownloader::GameDownloader(QObject *parent)
     : PackagePipeline(parent,
-                      {latestPackageUrl(), appPath("/TEMP/package.zip"), appPath("/GameDir/"),
+                      {latestPackageUrl(), g_latestVersion + ' ' + g_packageHash,
+                       appPath("/TEMP/package.zip"), appPath("/GameDir/"),
                        QStringLiteral("Downloading Game Package (1/3)"), QStringLiteral("Preparing...")})
 {
 }
@@ -42,13 +52,23 @@ void GameDownloader::prepareDirectories()
     QDir().mkdir(appPath("/GameDir/"));
 }
 
-bool GameDownloader::verifyPackage()
+bool GameDownloader::mayDownload()
 {
-    if (g_packageHash == fileChecksum(package().path, QCryptographicHash::Md5))
+    // Found out before the old game is removed and anything written, not when the disk runs full.
+    const QString shortage =
+        diskSpaceShortage(appPath("/TEMP/"), manifestBytes(g_packageSizeGb), resumableSize(),
+                          appPath("/GameDir/"), manifestBytes(g_installedSizeGb));
+    if (shortage.isEmpty())
         return true;
-    fail(QStringLiteral("Failed to check package!\nPlease try again later."));
-    QFile::remove(package().path);
+    qDebug().noquote() << "Not enough disk space:" << shortage;
+    fail(QStringLiteral("Not enough disk space to download and install the game!") +
+         shortage.toHtmlEscaped());
     return false;
+}
+
+bool GameDownloader::packageMatches()
+{
+    return g_packageHash == fileChecksum(package().path, QCryptographicHash::Md5);
 }
 
 void GameDownloader::afterExtraction()

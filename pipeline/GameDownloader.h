@@ -12,7 +12,8 @@ public:
     explicit GameDownloader(QObject *parent = nullptr);
 
 protected:
+    bool mayDownload() override;
     void prepareDirectories() override;
-    bool verifyPackage() override;
+    bool packageMatches() override;
     void afterExtraction() override;
 };

@@ -1,6 +1,7 @@
 #include "pipeline/LauncherDownloader.h"
 
 #include "core/AppPath.h"
+#include "core/AppState.h"
 #include "core/DetachedStart.h"
 #include "core/Endpoints.h"
 #include "core/EventLoopPause.h"
@@ -17,10 +18,11 @@ constexpr int kBeforeQuitMs = 1000;
 } // namespace
 
 LauncherDownloader::LauncherDownloader(QObject *parent)
-    : PackagePipeline(parent, {Endpoints::raw() + QLatin1String("main/launcher/OSRELWIN/Launcher.zip"),
-                               appPath("/TEMP/launcher_package.zip"), appPath("/TEMP/LauncherUpdate/"),
-                               QStringLiteral("Downloading Launcher Package (1/3)"),
-                               QStringLiteral("Preparing For Launcher Update...")})
+    : PackagePipeline(parent,
+                      {Endpoints::raw() + QLatin1String("main/launcher/OSRELWIN/Launcher.zip"),
+                       g_latestLauncherVersion, appPath("/TEMP/launcher_package.zip"),
+                       appPath("/TEMP/LauncherUpdate/"), QStringLiteral("Downloading Launcher Package (1/3)"),
+                       QStringLiteral("Preparing For Launcher Update...")})
 {
 }
 
@@ -33,7 +35,7 @@ void LauncherDownloader::prepareDirectories()
     QDir().mkdir(appPath("/TEMP/LauncherUpdate/"));
 }
 
-bool LauncherDownloader::verifyPackage()
+bool LauncherDownloader::packageMatches()
 {
     // No hash of the launcher package is published: the step shown as the check compares nothing.
     return true;

@@ -14,6 +14,6 @@ public:
 
 protected:
     void prepareDirectories() override;
-    bool verifyPackage() override;
+    bool packageMatches() override;
     void afterExtraction() override;
 };

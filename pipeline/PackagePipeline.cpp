@@ -3,6 +3,7 @@
 #include "core/EventLoopPause.h"
 #include "core/InstallLock.h"
 #include "core/ProgressView.h"
+#include "core/RangeReply.h"
 #include "core/RichMessage.h"
 #include "core/TransferWatchdog.h"
 #include "pipeline/ArchiveWorkerThread.h"
@@ -14,6 +15,7 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -27,6 +29,34 @@ const char kRedirectsProperty[] = "velmoraRedirects";
 
 // The pause, shown as the integrity check, between the end of the download and the check itself.
 constexpr int kBeforeCheckMs = 2000;
+
+// A transfer that drops or stalls is tried again this many times in a run, the waits doubling from the
+// first: 1, 2, 4, 8 and 16 s.
+constexpr int kRetries = 5;
+int firstRetryWaitMs = 1000;
+
+// Faults of the way, not of the package: a connection refused, dropped or timed out, a name not found
+// for now, a transfer gone silent (cancelled by its timeout), a server busy for now. An answer such as
+// 404, a refused redirect or a TLS refusal comes back the same at once.
+bool worthRetrying(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ServiceUnavailableError:
+        return true;
+    default:
+        return false;
+    }
+}
 
 QUrl redirectTarget(QNetworkReply *reply)
 {
@@ -64,7 +94,7 @@ NextHop nextHop(QNetworkReply *reply)
 } // namespace
 
 PackagePipeline::PackagePipeline(QObject *parent, Package package)
-    : QObject(parent), details(std::move(package))
+    : QObject(parent), details(std::move(package)), partial(details.path, details.url + ' ' + details.release)
 {
 }
 
@@ -72,6 +102,11 @@ PackagePipeline::~PackagePipeline()
 {
     if (manager)
         manager->deleteLater();
+}
+
+void PackagePipeline::setFirstRetryWaitForTesting(int milliseconds)
+{
+    firstRetryWaitMs = milliseconds;
 }
 
 ProgressView &PackagePipeline::view() const
@@ -102,28 +137,46 @@ void PackagePipeline::startDownload()
         deleteLater();
         return;
     }
+    if (!mayDownload()) {
+        deleteLater();
+        return;
+    }
 
     view().showPreparing();
     prepareDirectories();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    manager = new QNetworkAccessManager(this);
-    connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(onFinished(QNetworkReply *)));
-    abortOnQuit();
+    request();
+}
+
+void PackagePipeline::request()
+{
+    if (!manager) {
+        manager = new QNetworkAccessManager(this);
+        connect(manager, SIGNAL(finished(QNetworkReply *)), this, SLOT(onFinished(QNetworkReply *)));
+        abortOnQuit();
+    }
+    requestedOffset = partial.resumableSize();
+    if (requestedOffset > 0)
+        qDebug() << "Continuing" << details.path << "from byte" << requestedOffset;
     reply = get(QUrl(details.url, QUrl::TolerantMode));
-    file = new QFile(details.path);
-    // Unbuffered, so a write that fails says so at once rather than in a final flush nobody hears. A
-    // failed open is reported with the first data.
-    (void)file->open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 QNetworkReply *PackagePipeline::get(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Byte offsets must count the stored file, not a compressed form of it.
+    request.setRawHeader("Accept-Encoding", "identity");
+    if (requestedOffset > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(requestedOffset) + '-');
+        // The missing bytes only if the package is still the one the partial file began; else all of it.
+        request.setRawHeader("If-Range", partial.validator());
+    }
+    TransferWatchdog::limitSilence(request);
     QNetworkReply *hop = manager->get(request);
     // Right after get(): the request is already on its way, and the limit reaches it just in time.
     hop->setReadBufferSize(kReadBufferBytes);
-    new TransferWatchdog(hop);
+    bodyOffset = -1;
     connect(hop, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(onDownloadProgress(qint64, qint64)));
     connect(hop, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
     connect(hop, SIGNAL(finished()), this, SLOT(onReplyFinished()));
@@ -149,11 +202,68 @@ bool PackagePipeline::isCurrent(const QObject *sender) const
     return reply && sender == reply;
 }
 
+bool PackagePipeline::startBody()
+{
+    // Decided once per answer, at the first sign of its body: where in the package it goes.
+    if (bodyOffset >= 0)
+        return true;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    switch (placeBody(status, reply->rawHeader("Content-Range"), requestedOffset, partial.total())) {
+    case BodyPlacement::NotPackage:
+        return false;
+    case BodyPlacement::StartOver: {
+        qDebug().noquote() << QStringLiteral("The answer %1 \"%2\" does not continue the partial package: "
+                                             "downloading it from the start")
+                                  .arg(status)
+                                  .arg(QString::fromLatin1(reply->rawHeader("Content-Range")));
+        abandonReply();
+        partial.discard();
+        request();
+        return false;
+    }
+    case BodyPlacement::Append:
+        bodyOffset = requestedOffset;
+        continued = true;
+        break;
+    case BodyPlacement::FromStart: {
+        bodyOffset = 0;
+        const QByteArray validator =
+            rangeValidator(reply->rawHeader("ETag"), reply->rawHeader("Last-Modified"));
+        const QString failure =
+            partial.restart(validator, reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+        if (!failure.isEmpty()) {
+            qDebug() << "Cannot write" << details.path << failure;
+            abandonReply();
+            failTransfer(failure);
+            return false;
+        }
+        break;
+    }
+    }
+    closeFile();
+    file = new QFile(details.path);
+    // Unbuffered, so a write that fails says so at once rather than in a final flush nobody hears. A
+    // failed open is reported with the first data.
+    (void)file->open(QIODevice::Append | QIODevice::Unbuffered);
+    return true;
+}
+
+void PackagePipeline::abandonReply()
+{
+    // Nothing of this answer counts any more, not even the end its abort reports.
+    QNetworkReply *abandoned = reply;
+    reply = nullptr;
+    abandoned->disconnect(this);
+    // Queued: the reply may be emitting the signal that brought us here.
+    QMetaObject::invokeMethod(abandoned, "abort", Qt::QueuedConnection);
+}
+
 void PackagePipeline::onDownloadProgress(qint64 received, qint64 total)
 {
-    // A redirect's own body is not the package.
-    if (isCurrent(sender()) && redirectTarget(reply).isEmpty())
-        view().showDownloadProgress(details.downloadCaption, received, total);
+    // A redirect's own body is not the package. What an earlier transfer left counts as done.
+    if (isCurrent(sender()) && redirectTarget(reply).isEmpty() && startBody())
+        view().showDownloadProgress(details.downloadCaption, bodyOffset + received,
+                                    total < 0 ? total : bodyOffset + total);
 }
 
 void PackagePipeline::onReadyRead()
@@ -162,18 +272,35 @@ void PackagePipeline::onReadyRead()
         return;
     // Drained in every case, so the transfer goes on: a redirect's own page is not the package.
     const QByteArray data = reply->readAll();
-    if (!redirectTarget(reply).isEmpty() || (file->isOpen() && file->write(data) == data.size()))
+    if (redirectTarget(reply).isEmpty() && startBody())
+        writeBody(data);
+}
+
+void PackagePipeline::writeBody(const QByteArray &data)
+{
+    if (file->isOpen() && file->write(data) == data.size()) {
+        // More than the read-buffer limit at once: the limit never reached the network thread, which
+        // now buffers the package as fast as it arrives. A new request, continuing from what is on disk,
+        // gets a limit that holds.
+        const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (data.size() > kReadBufferBytes && !bufferRestarted && file->size() < bodyOffset + total) {
+            qDebug() << "The read buffer held" << data.size() << "bytes: continuing from byte"
+                     << file->size();
+            bufferRestarted = true;
+            abandonReply();
+            closeFile();
+            request();
+        }
         return;
+    }
     // A package that cannot be written (a full disk, a TEMP that cannot be written to) is no network
     // matter: a retry fails the same way unless the user makes room, and the partial file only holds on
     // to the space the disk lacks.
     const QString reason = file->errorString();
     qDebug() << "Cannot write" << file->fileName() << reason;
-    QNetworkReply *transfer = reply;
-    reply = nullptr; // the end the abort reports is no longer this run's
-    transfer->abort();
-    file->close();
-    QFile::remove(file->fileName());
+    abandonReply();
+    closeFile();
+    partial.discard();
     failTransfer(reason);
 }
 
@@ -181,15 +308,25 @@ void PackagePipeline::onReplyFinished()
 {
     // Unless another hop follows, the package is complete or failed: the file is closed (the manager's
     // report of the same reply comes after and finds it closed).
-    if (isCurrent(sender()) && redirectTarget(reply).isEmpty() && file)
-        file->close();
+    if (isCurrent(sender()) && redirectTarget(reply).isEmpty())
+        closeFile();
 }
 
 void PackagePipeline::onFinished(QNetworkReply *finishedReply)
 {
     if (finishTransfer(finishedReply) != Outcome::Downloaded)
         return;
-    if (!verifyPackage()) {
+    if (!packageMatches()) {
+        if (continued) {
+            // The part an earlier transfer left may be what differs: once more, all of it.
+            qDebug() << "The continued package failed its check: downloading it from the start";
+            continued = false;
+            partial.discard();
+            request();
+            return;
+        }
+        fail(QStringLiteral("Failed to check package!\nPlease try again later."));
+        partial.discard();
         // No extraction follows to release the run.
         deleteLater();
         return;
@@ -204,8 +341,18 @@ PackagePipeline::Outcome PackagePipeline::finishTransfer(QNetworkReply *finished
     if (!isCurrent(finishedReply))
         return Outcome::Ignored;
     qDebug() << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError)
-        return failTransfer(TransferWatchdog::errorString(reply));
+    // An answer without a body may still say that the partial package cannot be continued (416).
+    if (redirectTarget(reply).isEmpty() && requestedOffset > 0) {
+        (void)startBody();
+        if (reply != finishedReply)
+            return Outcome::Continued; // asked anew, or failed
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        const QString reason = TransferWatchdog::errorString(reply);
+        if (worthRetrying(reply->error()) && retries < kRetries)
+            return retryLater(reason);
+        return failTransfer(reason);
+    }
 
     if (!redirectTarget(reply).isEmpty()) {
         const int redirects = reply->property(kRedirectsProperty).toInt() + 1;
@@ -216,15 +363,29 @@ PackagePipeline::Outcome PackagePipeline::finishTransfer(QNetworkReply *finished
             return failTransfer(next.refusal);
         reply = get(next.address);
         reply->setProperty(kRedirectsProperty, redirects);
-        return Outcome::Redirected;
+        return Outcome::Continued;
     }
 
     qDebug() << "file is downloaded successfully.";
+    partial.complete();
     releaseTransfer();
     view().showIntegrityCheck();
     if (!pauseProcessingEvents(kBeforeCheckMs))
         return Outcome::Stopped;
     return Outcome::Downloaded;
+}
+
+PackagePipeline::Outcome PackagePipeline::retryLater(const QString &reason)
+{
+    const int wait = firstRetryWaitMs << retries;
+    ++retries;
+    qDebug().noquote()
+        << QStringLiteral("Retry %1 of %2 in %3 ms: %4").arg(retries).arg(kRetries).arg(wait).arg(reason);
+    reply = nullptr;
+    closeFile();
+    // A window closed meanwhile ends the process, and the retry with it.
+    QTimer::singleShot(wait, this, [this] { request(); });
+    return Outcome::Retrying;
 }
 
 PackagePipeline::Outcome PackagePipeline::failTransfer(const QString &reason)
@@ -238,15 +399,20 @@ PackagePipeline::Outcome PackagePipeline::failTransfer(const QString &reason)
     return Outcome::Failed;
 }
 
-void PackagePipeline::releaseTransfer()
+void PackagePipeline::closeFile()
 {
-    // The run's transfer is over: nothing of it answers or stays behind.
-    reply = nullptr;
     if (file) {
         file->close();
         file->deleteLater();
     }
     file = nullptr;
+}
+
+void PackagePipeline::releaseTransfer()
+{
+    // The run's transfer is over: nothing of it answers or stays behind.
+    reply = nullptr;
+    closeFile();
     // Deferred: the manager is still emitting the signal that brought us here; its replies go with it.
     if (manager)
         manager->deleteLater();

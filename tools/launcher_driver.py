@@ -66,26 +66,33 @@ class Xvfb:
 
 
 class ReleaseServer:
-    """tools/release-server.sh on the launcher's compiled-in port, serving WWW; counts its requests."""
+    """tools/release-server.sh on the launcher's compiled-in port, serving WWW (each package at `rate` bytes
+    per second, nginx's syntax; 0 for as fast as it goes); tells what was asked of it."""
 
-    def __init__(self, source_dir, www):
+    def __init__(self, source_dir, www, rate="0"):
         self.script = os.path.join(source_dir, "tools", "release-server.sh")
         self.www = www
         self.access_log = www + ".nginx/access.log"
+        self.env = dict(os.environ, RELEASE_RATE=rate)
 
     def start(self):
         if os.path.exists(self.access_log):
             os.remove(self.access_log)
-        subprocess.run([self.script, "start", self.www, str(SERVER_PORT)], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([self.script, "start", self.www, str(SERVER_PORT)], check=True, stdout=subprocess.DEVNULL,
+                       env=self.env)
 
     def stop(self):
         subprocess.run([self.script, "stop", self.www], check=False, stdout=subprocess.DEVNULL)
 
-    def requests(self, path):
+    def transfers(self, path):
+        """Each GET of path so far: (status, body bytes sent, Range asked or "-")."""
         if not os.path.exists(self.access_log):
-            return 0
+            return []
         with open(self.access_log, encoding="utf-8", errors="replace") as f:
-            return sum(f'"GET {path} HTTP/' in line for line in f)
+            return re.findall(rf'"GET {re.escape(path)} HTTP/[^"]*" (\d+) (\d+) "([^"]*)"', f.read())
+
+    def requests(self, path):
+        return len(self.transfers(path))
 
 
 class X11:

@@ -8,7 +8,9 @@
 #   release-server.sh stop ROOT           stop the nginx that start left running for ROOT
 #
 # The pid file, logs and temporary paths live in ROOT.nginx/ beside ROOT (ROOT.nginx/access.log
-# records every request). PORT defaults to 18470, the address compiled into the launcher.
+# records every request, with its status, body bytes sent and Range). PORT defaults to 18470, the address
+# compiled into the launcher. RELEASE_RATE (nginx's size syntax, bytes per second) slows the transfer of
+# each package as a slow connection would; 0, the default, does not.
 set -euo pipefail
 
 usage() {
@@ -45,7 +47,8 @@ check_readable() {
 
 write_config() {
     mkdir -p "$run"
-    sed -e "s|@ROOT@|$root|g" -e "s|@RUN@|$run|g" -e "s|@PORT@|$port|g" "$template" >"$run/nginx.conf"
+    sed -e "s|@ROOT@|$root|g" -e "s|@RUN@|$run|g" -e "s|@PORT@|$port|g" -e "s|@RATE@|${RELEASE_RATE:-0}|g" \
+        "$template" >"$run/nginx.conf"
 }
 
 port_answers() {

@@ -62,7 +62,7 @@ class Case:
             subprocess.run([self.args.wine, "--stop"], check=False)
         self.xvfb.stop()
 
-    def serve(self, *options):
+    def serve(self, *options, rate="0"):
         """Serves a newly generated release; skips the case when the disk has no room for it."""
         if self.server:
             self.server.stop()
@@ -73,7 +73,7 @@ class Case:
                 print("SKIPPED: not enough free disk for the package (see the message above)")
                 sys.exit(SKIP)
             raise
-        self.server = ReleaseServer(self.args.source, www)
+        self.server = ReleaseServer(self.args.source, www, rate)
         self.server.start()
         return www
 
@@ -249,12 +249,36 @@ def large_package(case):
     launcher.close_main()
 
 
+def resume(case):
+    """A transfer cut at about half (the launcher killed): a new start continues it, nginx's log shows that
+    the second transfer asked only for the rest, and the game installs and plays."""
+    case.serve("--large-gib", "0.25", rate="40m")
+    first = case.start("first")
+    first.download(shoot=False)
+    wait_until(lambda: any(2 * int(got) >= int(whole) > 0 for got, whole in first.lines(r"^(\d+) - (\d+)$")), 60,
+               "half of the package")
+    first.stop()
+    kept = os.path.getsize(case.path("TEMP/package.zip"))
+    whole = os.path.getsize(case.server.www + CLIENT)
+    log(f"the first launcher killed with {kept} of {whole} bytes on disk")
+    second = case.start("second")
+    second.download(shoot=False)
+    second.install_and_watch()
+    transfers = case.server.transfers(CLIENT)
+    log(f"nginx: {transfers}")
+    check(len(transfers) == 2 and transfers[0][0] == "200" and transfers[1] == ("206", str(whole - kept), f"bytes={kept}-"),
+          "the second transfer did not ask for exactly the rest")
+    case.check_installed()
+    second.play("GameDir/started.txt" if case.args.wine else "game-ran.marker")
+    second.close_main()
+
+
 def memory_kib(pid, field):
     with open(f"/proc/{pid}/status") as f:
         return next(int(line.split()[1]) for line in f if line.startswith(field + ":"))
 
 
-CASES = {f.__name__: f for f in (first_install, update, self_update, concurrent_launchers, large_package)}
+CASES = {f.__name__: f for f in (first_install, update, self_update, concurrent_launchers, large_package, resume)}
 
 
 def main():

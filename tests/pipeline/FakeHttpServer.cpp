@@ -30,7 +30,7 @@ void FakeHttpServer::incomingConnection(qintptr handle)
             return; // answered already
         head += socket->readAll();
         if (head.contains("\r\n\r\n"))
-            answer(socket, head.left(head.indexOf("\r\n")).split(' ').value(1));
+            answer(socket, head);
     });
     if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
         tls->setLocalCertificate(m_certificate);
@@ -39,20 +39,39 @@ void FakeHttpServer::incomingConnection(qintptr handle)
     }
 }
 
-void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &path)
+void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &head)
 {
-    ++m_requests[path];
+    const QByteArray path = head.left(head.indexOf("\r\n")).split(' ').value(1);
+    QHash<QByteArray, QByteArray> header;
+    for (const QByteArray &line : head.split('\n'))
+        header.insert(line.left(qMax(line.indexOf(':'), 0)), line.mid(line.indexOf(':') + 1).trimmed());
     const Route route = m_routes.value(path, complete("not here", 404));
-    if (route.mode == Mode::NeverAnswer)
+    ++m_requests[path];
+    const Mode mode = ++m_answers[path] <= route.faults ? route.mode : Mode::Complete;
+    if (mode == Mode::NeverAnswer)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + " Canned\r\nConnection: close\r\n";
+    QByteArray answer = "Connection: close\r\n", body = route.body;
+    int status = route.status;
     if (!route.location.isEmpty())
-        head += "Location: " + route.location + "\r\n";
-    const qint64 length = route.mode == Mode::Complete ? route.body.size() : route.declaredLength;
-    if (length >= 0)
-        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    socket->write(head + "\r\n");
-    if (route.mode == Mode::Endless) {
+        answer += "Location: " + route.location + "\r\n";
+    if (!route.etag.isEmpty())
+        answer += "ETag: " + route.etag + "\r\n";
+    const QByteArray range = header.value("Range"), ifRange = header.value("If-Range");
+    if (range.startsWith("bytes=") && route.ranges != Ranges::Ignored &&
+        (ifRange.isEmpty() || ifRange == route.etag)) {
+        const qint64 first =
+            route.ranges == Ranges::Misplaced ? 0 : range.mid(6, range.indexOf('-') - 6).toLongLong();
+        const QByteArray size = QByteArray::number(route.body.size());
+        status = route.ranges == Ranges::Refused ? 416 : 206;
+        body = status == 416 ? QByteArray() : body.mid(first);
+        answer += status == 416 ? "Content-Range: bytes */" + size + "\r\n"
+                                : "Content-Range: bytes " + QByteArray::number(first) + '-' +
+                                      QByteArray::number(route.body.size() - 1) + '/' + size + "\r\n";
+    }
+    if (mode != Mode::NoContentLength && mode != Mode::Endless)
+        answer += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    socket->write("HTTP/1.1 " + QByteArray::number(status) + " Canned\r\n" + answer + "\r\n");
+    if (mode == Mode::Endless) {
         const auto more = [=] {
             if (socket->bytesToWrite() < 64 * 1024)
                 m_bodyBytesSent += socket->write(QByteArray(64 * 1024, 'x'));
@@ -60,7 +79,15 @@ void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &path)
         connect(socket, &QTcpSocket::bytesWritten, this, more);
         return more();
     }
-    socket->write(route.body);
-    if (route.mode != Mode::StallMidBody)
+    const bool cut = mode == Mode::DropMidBody || mode == Mode::StallMidBody;
+    const qint64 sent = socket->write(cut ? body.left(route.cutAfter) : body);
+    m_bodyBytesSent += sent;
+    m_exchanges[path]
+        << QString("%1 %2 %3").arg(range.isEmpty() ? "-" : range.constData()).arg(status).arg(sent);
+    connect(socket, &QTcpSocket::bytesWritten, this, [=] {
+        if (socket->bytesToWrite() == 0)
+            emit bodyWritten();
+    });
+    if (mode != Mode::StallMidBody)
         socket->disconnectFromHost();
 }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QStringList>
 #include <QTcpServer>
 
 // A local HTTP/1.1 server with canned answers for fault injection: every path has a route that says
@@ -15,10 +16,17 @@ public:
     enum class Mode {
         Complete,        // status, Content-Length, the body
         NoContentLength, // status, the body, then the connection closes
-        DropMidBody,     // declares declaredLength, sends the body, then closes the connection
-        StallMidBody,    // declares declaredLength, sends the body, then stays silent
+        DropMidBody,     // declares the body's length, sends cutAfter bytes of it, then closes the connection
+        StallMidBody,    // declares the body's length, sends cutAfter bytes of it, then stays silent
         NeverAnswer,     // accepts the connection and stays silent
         Endless,         // no Content-Length, an endless stream of bytes
+    };
+    // How a request for "Range: bytes=N-" is answered while its If-Range (if any) matches the route's ETag.
+    enum class Ranges {
+        Ignored,   // 200 and the whole body
+        Honoured,  // 206 and the body from byte N
+        Refused,   // 416
+        Misplaced, // 206 and the whole body, said to start at byte 0
     };
 
     struct Route
@@ -26,17 +34,39 @@ public:
         Mode mode = Mode::Complete;
         int status = 200;
         QByteArray body;
-        qint64 declaredLength = -1; // DropMidBody and StallMidBody
-        QByteArray location;        // a Location header, for redirects
+        qint64 cutAfter = -1; // DropMidBody and StallMidBody
+        QByteArray location;  // a Location header, for redirects
+        QByteArray etag;      // an ETag header
+        Ranges ranges = Ranges::Ignored;
+        int faults = 1 << 30; // the answers that get the mode; later ones are Complete
     };
     static Route complete(const QByteArray &body, int code = 200)
     {
-        return {Mode::Complete, code, body, -1, {}};
+        Route route;
+        route.status = code;
+        route.body = body;
+        return route;
     }
-    static Route redirect(const QByteArray &location) { return {Mode::Complete, 302, {}, -1, location}; }
-    static Route withMode(Mode mode, const QByteArray &body = {}, qint64 declaredLength = -1)
+    static Route redirect(const QByteArray &location)
     {
-        return {mode, 200, body, declaredLength, {}};
+        Route route = complete({}, 302);
+        route.location = location;
+        return route;
+    }
+    static Route withMode(Mode mode, const QByteArray &body = {}, qint64 cutAfter = -1, int faults = 1 << 30)
+    {
+        Route route = complete(body);
+        route.mode = mode;
+        route.cutAfter = cutAfter;
+        route.faults = faults;
+        return route;
+    }
+    // A file with the ETag "\"v1\"" whose range requests are answered as ranges say.
+    static Route ranged(Route route, Ranges ranges, const QByteArray &etag = "\"v1\"")
+    {
+        route.etag = etag;
+        route.ranges = ranges;
+        return route;
     }
 
     FakeHttpServer() { listen(QHostAddress::LocalHost, 0); }
@@ -51,20 +81,33 @@ public:
         return QString("%1://127.0.0.1:%2/").arg(m_certificate.isNull() ? "http" : "https").arg(serverPort());
     }
 
-    void setRoute(const QByteArray &path, const Route &route) { m_routes.insert(path, route); }
+    void setRoute(const QByteArray &path, const Route &route)
+    {
+        m_routes.insert(path, route);
+        m_answers.remove(path);
+    }
     int requestCount(const QByteArray &path) const { return m_requests.value(path); }
     // Body bytes handed to sockets so far (what an endless route has streamed).
     qint64 bodyBytesSent() const { return m_bodyBytesSent; }
+    // Each answer on path: "RANGE STATUS BODY-BYTES-SENT", RANGE "-" when none was asked.
+    QStringList exchanges(const QByteArray &path) const { return m_exchanges.value(path); }
+    void clearExchanges() { m_exchanges.clear(); }
+
+signals:
+    // An answer's body, as far as it is sent, has been handed to the system.
+    void bodyWritten();
 
 protected:
     void incomingConnection(qintptr handle) override;
 
 private:
-    void answer(QTcpSocket *socket, const QByteArray &path);
+    void answer(QTcpSocket *socket, const QByteArray &head);
 
     QSslCertificate m_certificate;
     QSslKey m_key;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, int> m_requests;
+    QHash<QByteArray, int> m_answers; // since the route was set
+    QHash<QByteArray, QStringList> m_exchanges;
     qint64 m_bodyBytesSent = 0;
 };
