@@ -46,7 +46,6 @@ void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &head)
     for (const QByteArray &line : head.split('\n'))
         header.insert(line.left(qMax(line.indexOf(':'), 0)), line.mid(line.indexOf(':') + 1).trimmed());
     const Route route = m_routes.value(path, complete("not here", 404));
-    ++m_requests[path];
     const Mode mode = ++m_answers[path] <= route.faults ? route.mode : Mode::Complete;
     if (mode == Mode::NeverAnswer)
         return;
@@ -59,14 +58,13 @@ void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &head)
     const QByteArray range = header.value("Range"), ifRange = header.value("If-Range");
     if (range.startsWith("bytes=") && route.ranges != Ranges::Ignored &&
         (ifRange.isEmpty() || ifRange == route.etag)) {
-        const qint64 first =
-            route.ranges == Ranges::Misplaced ? 0 : range.mid(6, range.indexOf('-') - 6).toLongLong();
-        const QByteArray size = QByteArray::number(route.body.size());
+        const qint64 first = route.ranges == Ranges::Misplaced ? 0 : range.mid(6).split('-')[0].toLongLong();
         status = route.ranges == Ranges::Refused ? 416 : 206;
         body = status == 416 ? QByteArray() : body.mid(first);
-        answer += status == 416 ? "Content-Range: bytes */" + size + "\r\n"
-                                : "Content-Range: bytes " + QByteArray::number(first) + '-' +
-                                      QByteArray::number(route.body.size() - 1) + '/' + size + "\r\n";
+        answer += QString("Content-Range: bytes %1/%2\r\n")
+                      .arg(status == 416 ? "*" : QString("%1-%2").arg(first).arg(route.body.size() - 1))
+                      .arg(route.body.size())
+                      .toLatin1();
     }
     if (mode != Mode::NoContentLength && mode != Mode::Endless)
         answer += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";

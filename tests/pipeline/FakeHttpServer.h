@@ -40,29 +40,20 @@ public:
         Ranges ranges = Ranges::Ignored;
         int faults = 1 << 30; // the answers that get the mode; later ones are Complete
     };
+    static Route withMode(Mode mode, const QByteArray &body = {}, qint64 cutAfter = -1, int faults = 1 << 30)
+    {
+        return {mode, 200, body, cutAfter, {}, {}, Ranges::Ignored, faults};
+    }
     static Route complete(const QByteArray &body, int code = 200)
     {
-        Route route;
-        route.status = code;
-        route.body = body;
-        return route;
+        return {Mode::Complete, code, body, -1, {}, {}, Ranges::Ignored, 0};
     }
     static Route redirect(const QByteArray &location)
     {
-        Route route = complete({}, 302);
-        route.location = location;
-        return route;
+        return {Mode::Complete, 302, {}, -1, location, {}, {}, 0};
     }
-    static Route withMode(Mode mode, const QByteArray &body = {}, qint64 cutAfter = -1, int faults = 1 << 30)
-    {
-        Route route = complete(body);
-        route.mode = mode;
-        route.cutAfter = cutAfter;
-        route.faults = faults;
-        return route;
-    }
-    // A file with the ETag "\"v1\"" whose range requests are answered as ranges say.
-    static Route ranged(Route route, Ranges ranges, const QByteArray &etag = "\"v1\"")
+    // Its range requests answered as ranges says, with the ETag "\"v1\"" unless another is given.
+    static Route ranged(Ranges ranges, Route route, const QByteArray &etag = "\"v1\"")
     {
         route.etag = etag;
         route.ranges = ranges;
@@ -86,7 +77,8 @@ public:
         m_routes.insert(path, route);
         m_answers.remove(path);
     }
-    int requestCount(const QByteArray &path) const { return m_requests.value(path); }
+    // Requests for path since its route was set.
+    int requestCount(const QByteArray &path) const { return m_answers.value(path); }
     // Body bytes handed to sockets so far (what an endless route has streamed).
     qint64 bodyBytesSent() const { return m_bodyBytesSent; }
     // Each answer on path: "RANGE STATUS BODY-BYTES-SENT", RANGE "-" when none was asked.
@@ -106,8 +98,7 @@ private:
     QSslCertificate m_certificate;
     QSslKey m_key;
     QHash<QByteArray, Route> m_routes;
-    QHash<QByteArray, int> m_requests;
-    QHash<QByteArray, int> m_answers; // since the route was set
+    QHash<QByteArray, int> m_answers;
     QHash<QByteArray, QStringList> m_exchanges;
     qint64 m_bodyBytesSent = 0;
 };

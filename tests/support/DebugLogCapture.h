@@ -29,11 +29,7 @@ public:
     // True when `expected` occurs as consecutive lines of the log.
     bool containsRun(const QStringList &expected) const
     {
-        const QStringList all = lines();
-        for (int start = 0; start + expected.size() <= all.size(); ++start)
-            if (all.mid(start, expected.size()) == expected)
-                return true;
-        return false;
+        return ('\n' + lines().join('\n') + '\n').contains('\n' + expected.join('\n') + '\n');
     }
 
 private:
