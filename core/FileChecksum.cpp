@@ -10,7 +10,8 @@ namespace {
 constexpr qint64 kBlockSize = 1 << 20;
 } // namespace
 
-QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorithm)
+QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorithm,
+                     const std::atomic_bool *stop)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -20,7 +21,7 @@ QString fileChecksum(const QString &path, QCryptographicHash::Algorithm algorith
     const std::unique_ptr<char[]> block(new char[kBlockSize]);
     for (;;) {
         const qint64 length = file.read(block.get(), kBlockSize);
-        if (length < 0)
+        if (length < 0 || (stop && *stop))
             return QString();
         if (length == 0)
             break;

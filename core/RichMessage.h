@@ -2,9 +2,10 @@
 
 #include <QString>
 
-// The rich text of the launcher's failure messages: message centred in one paragraph.
-inline QString centredMessage(const QString &message)
+// The rich text of the launcher's failure messages, centred in one paragraph: the message, then what it
+// inserts (a path, a reason the system or a server gave) escaped, so that it shows as written.
+inline QString centredMessage(const QString &message, const QString &inserted = QString())
 {
-    return QLatin1String("<html><head/><body><p align=\"center\">") + message +
+    return QLatin1String("<html><head/><body><p align=\"center\">") + message + inserted.toHtmlEscaped() +
            QLatin1String("</p></body></html>");
 }

@@ -5,7 +5,6 @@
 #include "core/DiskSpace.h"
 #include "core/Endpoints.h"
 #include "core/EventLoopPause.h"
-#include "core/FileChecksum.h"
 #include "core/InstallState.h"
 #include "core/ProgressView.h"
 
@@ -61,14 +60,13 @@ bool GameDownloader::mayDownload()
     if (shortage.isEmpty())
         return true;
     qDebug().noquote() << "Not enough disk space:" << shortage;
-    fail(QStringLiteral("Not enough disk space to download and install the game!") +
-         shortage.toHtmlEscaped());
+    fail(QStringLiteral("Not enough disk space to download and install the game!"), shortage);
     return false;
 }
 
-bool GameDownloader::packageMatches()
+std::optional<QString> GameDownloader::publishedHash()
 {
-    return g_packageHash == fileChecksum(package().path, QCryptographicHash::Md5);
+    return g_packageHash;
 }
 
 void GameDownloader::afterExtraction()
@@ -78,7 +76,7 @@ void GameDownloader::afterExtraction()
     const QString failure = writeInstalledVersion(QCoreApplication::applicationDirPath(), g_latestVersion);
     if (!failure.isEmpty()) {
         qDebug() << "c.ini:" << failure;
-        fail(QStringLiteral("Failed to save the installed version!\n") + failure);
+        fail(QStringLiteral("Failed to save the installed version!\n"), failure);
         return;
     }
     g_installedVersion = g_latestVersion;

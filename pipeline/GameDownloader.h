@@ -14,6 +14,6 @@ public:
 protected:
     bool mayDownload() override;
     void prepareDirectories() override;
-    bool packageMatches() override;
+    std::optional<QString> publishedHash() override;
     void afterExtraction() override;
 };

@@ -35,10 +35,10 @@ void LauncherDownloader::prepareDirectories()
     QDir().mkdir(appPath("/TEMP/LauncherUpdate/"));
 }
 
-bool LauncherDownloader::packageMatches()
+std::optional<QString> LauncherDownloader::publishedHash()
 {
     // No hash of the launcher package is published: the step shown as the check compares nothing.
-    return true;
+    return std::nullopt;
 }
 
 void LauncherDownloader::afterExtraction()
@@ -50,7 +50,7 @@ void LauncherDownloader::afterExtraction()
     if (!startQuotedDetached(newLauncher)) {
         // Ending here would only bring the same update back at the next start, with no word why.
         qDebug() << "Failed to start" << newLauncher;
-        fail(QStringLiteral("Failed to start the new launcher!\n") + newLauncher);
+        fail(QStringLiteral("Failed to start the new launcher!\n"), newLauncher);
         return;
     }
     (void)pauseProcessingEvents(kBeforeQuitMs);

@@ -14,6 +14,6 @@ public:
 
 protected:
     void prepareDirectories() override;
-    bool packageMatches() override;
+    std::optional<QString> publishedHash() override;
     void afterExtraction() override;
 };

@@ -1,5 +1,6 @@
 #include "pipeline/PackagePipeline.h"
 
+#include "core/BackgroundChecksum.h"
 #include "core/EventLoopPause.h"
 #include "core/InstallLock.h"
 #include "core/ProgressView.h"
@@ -114,9 +115,9 @@ ProgressView &PackagePipeline::view() const
     return *ProgressView::current();
 }
 
-void PackagePipeline::fail(const QString &message)
+void PackagePipeline::fail(const QString &message, const QString &inserted)
 {
-    view().showFailed(QStringLiteral("Launcher"), centredMessage(message));
+    view().showFailed(QStringLiteral("Launcher"), centredMessage(message, inserted));
     view().resetToIdle();
 }
 
@@ -133,7 +134,7 @@ void PackagePipeline::startDownload()
         return;
     case InstallLock::Unavailable:
         qDebug() << "Cannot lock" << installLockPath();
-        fail(QStringLiteral("Failed to lock the installation folder!\n") + installLockPath());
+        fail(QStringLiteral("Failed to lock the installation folder!\n"), installLockPath());
         deleteLater();
         return;
     }
@@ -278,7 +279,15 @@ void PackagePipeline::onReadyRead()
 
 void PackagePipeline::writeBody(const QByteArray &data)
 {
-    if (file->isOpen() && file->write(data) == data.size()) {
+    // A short write (the disk filled up) is followed by another, which fails with the system's reason.
+    qint64 written = 0;
+    while (file->isOpen() && written < data.size()) {
+        const qint64 more = file->write(data.constData() + written, data.size() - written);
+        if (more <= 0)
+            break;
+        written += more;
+    }
+    if (written == data.size()) {
         // More than the read-buffer limit at once: the limit never reached the network thread, which
         // now buffers the package as fast as it arrives. A new request, continuing from what is on disk,
         // gets a limit that holds.
@@ -316,7 +325,19 @@ void PackagePipeline::onFinished(QNetworkReply *finishedReply)
 {
     if (finishTransfer(finishedReply) != Outcome::Downloaded)
         return;
-    if (!packageMatches()) {
+    const std::optional<QString> published = publishedHash();
+    if (!published)
+        return install();
+    expectedHash = *published;
+    // Hashing gigabytes takes seconds, during which the window repaints and can be closed.
+    connect(new BackgroundChecksum(details.path, QCryptographicHash::Md5, this), SIGNAL(done(QString)), this,
+            SLOT(onPackageChecked(QString)));
+}
+
+void PackagePipeline::onPackageChecked(const QString &checksum)
+{
+    sender()->deleteLater();
+    if (checksum != expectedHash) {
         if (continued) {
             // The part an earlier transfer left may be what differs: once more, all of it.
             qDebug() << "The continued package failed its check: downloading it from the start";
@@ -331,6 +352,11 @@ void PackagePipeline::onFinished(QNetworkReply *finishedReply)
         deleteLater();
         return;
     }
+    install();
+}
+
+void PackagePipeline::install()
+{
     view().showCheckPassed();
     view().showExtracting();
     ArchiveWorkerThread::current()->extract(this, details.path, details.outputDirectory);
@@ -392,8 +418,7 @@ PackagePipeline::Outcome PackagePipeline::failTransfer(const QString &reason)
 {
     // Over before the message shows: whatever the replies signal while it waits is not this run's.
     reply = nullptr;
-    // The reason may carry what a server sent; the message is rich text and shows it as written.
-    fail(QLatin1String("Failed to download package!\nPlease try again later.\n") + reason.toHtmlEscaped());
+    fail(QStringLiteral("Failed to download package!\nPlease try again later.\n"), reason);
     releaseTransfer();
     deleteLater();
     return Outcome::Failed;

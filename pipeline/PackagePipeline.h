@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class ProgressView;
 class QFile;
 class QNetworkAccessManager;
@@ -63,13 +65,13 @@ protected:
     [[nodiscard]] virtual bool mayDownload() { return true; }
     // Makes the directories the run writes to, as they must be before the download.
     virtual void prepareDirectories() = 0;
-    // Whether the downloaded package is the one the release published.
-    [[nodiscard]] virtual bool packageMatches() = 0;
+    // The MD5 the release published for the package, if it publishes one.
+    [[nodiscard]] virtual std::optional<QString> publishedHash() = 0;
     // The extraction succeeded and its success is shown: finish the installation.
     virtual void afterExtraction() = 0;
 
-    // Shows a failure in the "Launcher" box and leaves the window idle.
-    void fail(const QString &message);
+    // Shows a failure in the "Launcher" box, the inserted text escaped, and leaves the window idle.
+    void fail(const QString &message, const QString &inserted = QString());
     ProgressView &view() const;
     // The bytes of the package already downloaded that the next request continues.
     [[nodiscard]] qint64 resumableSize() { return partial.resumableSize(); }
@@ -79,6 +81,7 @@ private slots:
     void onFinished(QNetworkReply *finishedReply);
     void onReadyRead();
     void onReplyFinished();
+    void onPackageChecked(const QString &checksum);
     void WorkerThread_Started(int result);
     void Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result);
     void ExtractRange(const quint64 val);
@@ -100,6 +103,7 @@ private:
     bool startBody();
     void abandonReply();
     void writeBody(const QByteArray &data);
+    void install();
     Outcome finishTransfer(QNetworkReply *finishedReply);
     Outcome retryLater(const QString &reason);
     Outcome failTransfer(const QString &reason);
@@ -112,6 +116,7 @@ private:
     QPointer<QNetworkAccessManager> manager;
     QPointer<QNetworkReply> reply;
     QPointer<QFile> file;
+    QString expectedHash;
     qint64 requestedOffset = 0; // where the current request continues the package (0: the whole of it)
     qint64 bodyOffset = -1;     // where the current answer's body goes; -1 until its head is read
     int retries = 0;            // transfers tried again in this run

@@ -1,0 +1,33 @@
+#include "core/BackgroundChecksum.h"
+
+#include "core/FileChecksum.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+BackgroundChecksum::BackgroundChecksum(const QString &path, QCryptographicHash::Algorithm algorithm,
+                                       QObject *parent)
+    : QObject(parent)
+{
+    thread = QThread::create([this, path, algorithm] {
+        const QString checksum = fileChecksum(path, algorithm, &stopped);
+        // Queued to this object: it is dropped if the object is gone by then.
+        if (!stopped)
+            QMetaObject::invokeMethod(
+                this, [this, checksum] { emit done(checksum); }, Qt::QueuedConnection);
+    });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { stop(); });
+    thread->start();
+}
+
+BackgroundChecksum::~BackgroundChecksum()
+{
+    stop();
+    delete thread;
+}
+
+void BackgroundChecksum::stop()
+{
+    stopped = true;
+    thread->wait();
+}
