@@ -255,7 +255,7 @@ def resume(case):
     case.serve("--large-gib", "0.25", rate="40m")
     first = case.start("first")
     first.download(shoot=False)
-    wait_until(lambda: any(2 * int(got) >= int(total) > 0 for got, total in first.lines(r"^(\d+) - (\d+)$")),
+    wait_until(lambda: any(2 * int(got) >= int(total) > 0 for got, total in first.lines(r"^(\d+) - (\d+)\r?$")),
                60, "half of the package")
     first.stop()
     kept, whole = os.path.getsize(case.path("TEMP/package.zip")), os.path.getsize(case.server.www + CLIENT)
