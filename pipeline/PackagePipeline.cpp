@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -373,9 +374,16 @@ PackagePipeline::Outcome PackagePipeline::finishTransfer(QNetworkReply *finished
         if (reply != finishedReply)
             return Outcome::Continued; // asked anew, or failed
     }
-    if (reply->error() != QNetworkReply::NoError) {
-        const QString reason = TransferWatchdog::errorString(reply);
-        if (worthRetrying(reply->error()) && retries < kRetries)
+    // A body shorter than it said it was is a dropped connection, even when the network library lets it
+    // pass as complete (seen with Qt under Wine).
+    const bool cutShort = reply->error() == QNetworkReply::NoError && bodyOffset >= 0 &&
+                          QFileInfo(details.path).size() <
+                              bodyOffset + reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (reply->error() != QNetworkReply::NoError || cutShort) {
+        const QString reason = cutShort
+                                   ? QStringLiteral("The connection ended before the whole package arrived")
+                                   : TransferWatchdog::errorString(reply);
+        if ((cutShort || worthRetrying(reply->error())) && retries < kRetries)
             return retryLater(reason);
         return failTransfer(reason);
     }
