@@ -27,12 +27,12 @@ std::optional<ContentRange> parseContentRange(const QByteArray &header)
     const QByteArray value = header.trimmed();
     if (!value.startsWith("bytes "))
         return std::nullopt;
-    const QByteArray spec = value.mid(6).trimmed();
-    const int dash = spec.indexOf('-'), slash = spec.indexOf('/');
+    const QByteArray byteRange = value.mid(6).trimmed();
+    const int dash = byteRange.indexOf('-'), slash = byteRange.indexOf('/');
     if (dash < 0 || slash < dash)
         return std::nullopt;
-    const auto first = number(spec.left(dash)), last = number(spec.mid(dash + 1, slash - dash - 1));
-    const QByteArray totalText = spec.mid(slash + 1);
+    const auto first = number(byteRange.left(dash)), last = number(byteRange.mid(dash + 1, slash - dash - 1));
+    const QByteArray totalText = byteRange.mid(slash + 1);
     const auto total = totalText == "*" ? std::optional<qint64>(-1) : number(totalText);
     if (!first || !last || !total || *last < *first)
         return std::nullopt;

@@ -40,14 +40,19 @@ void TransferWatchdog::onData()
 {
     // Whoever reads the reply only does so once it has finished, so what is buffered is all received.
     if (watched->bytesAvailable() > sizeLimit)
-        end(tr("The response is larger than %1 bytes").arg(sizeLimit));
+        endOversized();
 }
 
 void TransferWatchdog::onProgress(qint64, qint64 total)
 {
     // A declared length beyond the limit is refused before its body arrives.
     if (total > sizeLimit)
-        end(tr("The response is larger than %1 bytes").arg(sizeLimit));
+        endOversized();
+}
+
+void TransferWatchdog::endOversized()
+{
+    end(tr("The response is larger than %1 bytes").arg(sizeLimit));
 }
 
 void TransferWatchdog::end(const QString &reason)

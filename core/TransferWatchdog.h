@@ -39,6 +39,7 @@ private slots:
     void onProgress(qint64 received, qint64 total);
 
 private:
+    void endOversized();
     void end(const QString &reason);
 
     QNetworkReply *watched;
