@@ -85,7 +85,7 @@ void MainWindow::setMainButtonEnabled(bool enabled)
 
 void MainWindow::startGameDownload()
 {
-    (new GameDownloader(nullptr))->startDownload();
+    (void)(new GameDownloader(nullptr))->startDownload();
 }
 
 void MainWindow::on_pushButton_clicked(bool)

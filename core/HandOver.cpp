@@ -2,12 +2,19 @@
 
 #include "core/DetachedStart.h"
 #include "core/EventLoopPause.h"
+#include "core/InstallLock.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 namespace {
+
+// The old launcher lets go of the installation's lock when it ends, a moment after starting this copy;
+// another launcher may hold it longer. After this long the installation is left as it is.
+constexpr int kLockWaitMs = 30000;
 
 // Moves `source` to `target`. A file already at `target` is renamed aside first (Windows allows that even
 // for a running executable, which it would refuse to delete) and removed only once the new file is in
@@ -43,6 +50,16 @@ void handOverToInstalledLauncher(const QString &updateDir)
     const QString installedLauncher = installDir + QLatin1String("/VelmoraGameLauncher.exe");
     if (!QFileInfo(installedLauncher).isFile())
         return;
+
+    // Held from before the move until the installed launcher has started: no other launcher of this
+    // installation empties TEMP/LauncherUpdate or starts a hand-over of its own meanwhile.
+    QLockFile lock(installLockPath(installDir));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(kLockWaitMs)) {
+        qDebug() << "The installation stays locked" << lock.fileName() << "- the update is left for later";
+        (void)startQuotedDetached(installedLauncher);
+        return;
+    }
 
     const QFileInfoList entries = QDir(updateDir).entryInfoList(
         QDir::Files | QDir::Hidden | QDir::System | QDir::AllDirs | QDir::NoDotAndDotDot, QDir::DirsFirst);

@@ -1,7 +1,5 @@
 #include "core/InstallLock.h"
 
-#include "core/AppPath.h"
-
 #include <QCoreApplication>
 #include <QLockFile>
 #include <QObject>
@@ -46,5 +44,10 @@ InstallLock takeInstallLock(QObject *run)
 
 QString installLockPath()
 {
-    return appPath("/install.lock");
+    return installLockPath(QCoreApplication::applicationDirPath());
+}
+
+QString installLockPath(const QString &installDir)
+{
+    return installDir + QLatin1String("/install.lock");
 }

@@ -15,5 +15,6 @@ enum class InstallLock {
 
 [[nodiscard]] InstallLock takeInstallLock(QObject *run);
 
-// The lock file's path, for messages.
+// The lock file's path, for messages; that of the installation in installDir.
 QString installLockPath();
+QString installLockPath(const QString &installDir);

@@ -37,9 +37,16 @@ void LauncherUpdate::on_Cancel_clicked(bool)
 
 void LauncherUpdate::on_Update_clicked(bool)
 {
-    (new LauncherDownloader(nullptr))->startDownload();
-    // Before closing: closing emits finished(), and OnFinish must see the update as started.
+    // Nothing may raise this window above a box the start may show (another launcher installing here):
+    // it would stand over the box like a hung window.
     g_launcherUpdateStarted = true;
+    window->setWindowFlags(window->windowFlags() & ~Qt::WindowStaysOnTopHint);
+    window->show();
+    if (!(new LauncherDownloader(nullptr))->startDownload()) {
+        g_launcherUpdateStarted = false; // the offer stands
+        return;
+    }
+    // Closing emits finished(), and OnFinish must see the update as started.
     window->close();
 }
 

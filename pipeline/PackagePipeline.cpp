@@ -122,7 +122,7 @@ void PackagePipeline::fail(const QString &message, const QString &inserted)
     view().resetToIdle();
 }
 
-void PackagePipeline::startDownload()
+bool PackagePipeline::startDownload()
 {
     // Another launcher may be installing here right now: its files are not ours to replace.
     switch (takeInstallLock(this)) {
@@ -132,22 +132,23 @@ void PackagePipeline::startDownload()
         qDebug() << "Another launcher is installing in this folder" << installLockPath();
         fail(QStringLiteral("Another launcher is installing in this folder!\nPlease try again later."));
         deleteLater();
-        return;
+        return false;
     case InstallLock::Unavailable:
         qDebug() << "Cannot lock" << installLockPath();
         fail(QStringLiteral("Failed to lock the installation folder!\n"), installLockPath());
         deleteLater();
-        return;
+        return false;
     }
     if (!mayDownload()) {
         deleteLater();
-        return;
+        return false;
     }
 
     view().showPreparing();
     prepareDirectories();
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     request();
+    return true;
 }
 
 void PackagePipeline::request()

@@ -37,8 +37,8 @@ public:
     ~PackagePipeline() override;
 
     // Takes the installation's lock (another launcher installing here is told to the user), prepares the
-    // directories and starts the download.
-    void startDownload();
+    // directories and starts the download. Returns whether the run began; a refusal has been shown.
+    bool startDownload();
 
     // Test-only: the wait before the first retry of a transfer (each further one waits twice as long).
     static void setFirstRetryWaitForTesting(int milliseconds);

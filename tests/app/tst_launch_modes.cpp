@@ -7,6 +7,8 @@ namespace {
 
 const QString kBuiltLauncher = QStringLiteral(VELMORA_LAUNCHER_PATH);
 const QByteArray kNewLauncher = TestFiles::markingProgram();
+// Another program leaving the same mark: a comment added to the script, data after the end of the .exe.
+const QByteArray kOldLauncher = kNewLauncher + "\n# old\n";
 const bool kWindows = QSysInfo::productType() == "windows";
 const QString kExe = kWindows ? ".exe" : "";
 const QStringList kLeftByARunningLauncher =
@@ -106,54 +108,81 @@ private slots:
 
     void handOver_data()
     {
-        QTest::addColumn<bool>("installed"); // an installed launcher, still running, to hand over to
+        // "": an installed launcher, still running, to hand over to; "lock held": another launcher installs
+        // until 3 s in; "rename fails": the installed launcher cannot be renamed aside.
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("installAfter");
         QTest::addColumn<QStringList>("updateAfter");
-        const QString newLauncher = kNewLauncher.size() > 1024 ? "VelmoraGameLauncher.exe"
-                                                               : "VelmoraGameLauncher.exe=" + kNewLauncher;
+        const auto listed = [](const QByteArray &launcher) {
+            return launcher.size() > 1024 ? "VelmoraGameLauncher.exe" : "VelmoraGameLauncher.exe=" + launcher;
+        };
         const QStringList released = {".hidden=hidden", "Plugins/plugin.txt=plugin", "readme.txt=new readme",
-                                      newLauncher, "handover-runner" + kExe};
+                                      "handover-runner" + kExe};
+        const QStringList kept = {"Assets/kept.txt=installed", "started.txt=new 0\n"};
         // Files replace files, a directory the installation already has stays behind, and the new launcher
         // is started detached and without arguments. The old one has not ended yet: it is replaced all the
         // same, and what Windows keeps of it goes with the next hand-over.
-        QTest::newRow("installed") << true
-                                   << released + kLeftByARunningLauncher +
-                                          QStringList{"Assets/kept.txt=installed", "started.txt=new 0\n"}
+        QTest::newRow("installed") << ""
+                                   << released + kept + kLeftByARunningLauncher +
+                                          QStringList{listed(kNewLauncher)}
                                    << QStringList{"Assets/new.txt=release"};
-        // Nothing to hand over to: everything stays where it is.
-        QTest::newRow("not installed")
-            << false << QStringList{} << released + QStringList{"Assets/new.txt=release"};
+        QTest::newRow("lock held") << "lock held" << released + kept + QStringList{listed(kNewLauncher)}
+                                   << QStringList{"Assets/new.txt=release"};
+        // The old launcher stays, and is the one started.
+        QTest::newRow("rename fails")
+            << "rename fails"
+            << released + kept + QStringList{listed(kOldLauncher), "VelmoraGameLauncher.exe.old/in-the-way=x"}
+            << QStringList{"Assets/new.txt=release", listed(kNewLauncher)};
     }
 
     void handOver()
     {
-        QFETCH(bool, installed);
+        QFETCH(QString, fault);
         QFETCH(QStringList, installAfter);
         QFETCH(QStringList, updateAfter);
         QTemporaryDir root;
         const QString install = root.path(), update = install + "/TEMP/LauncherUpdate";
         QProcess oldLauncher; // the real launcher, up and waiting on its window
-        if (installed) {
+        if (fault.isEmpty()) {
             QVERIFY(QFile::copy(kBuiltLauncher, install + "/VelmoraGameLauncher.exe"));
-            QVERIFY(TestFiles::write(install + "/readme.txt", "old readme"));
-            QVERIFY(TestFiles::write(install + "/Assets/kept.txt", "installed"));
             oldLauncher.start(install + "/VelmoraGameLauncher.exe", QStringList());
             QVERIFY(oldLauncher.waitForStarted());
+        } else {
+            QVERIFY(TestFiles::write(install + "/VelmoraGameLauncher.exe", kOldLauncher));
         }
-        QVERIFY(TestFiles::write(update + "/VelmoraGameLauncher.exe", kNewLauncher));
-        QVERIFY(TestFiles::write(update + "/readme.txt", "new readme"));
-        QVERIFY(TestFiles::write(update + "/.hidden", "hidden"));
-        QVERIFY(TestFiles::write(update + "/Plugins/plugin.txt", "plugin"));
-        QVERIFY(TestFiles::write(update + "/Assets/new.txt", "release"));
+        QVERIFY(TestFiles::write(install + "/readme.txt", "old readme") &&
+                TestFiles::write(install + "/Assets/kept.txt", "installed"));
+        if (fault == "rename fails")
+            QVERIFY(TestFiles::write(install + "/VelmoraGameLauncher.exe.old/in-the-way", "x"));
+        QLockFile otherLauncher(install + "/install.lock");
+        if (fault == "lock held")
+            QVERIFY(otherLauncher.tryLock(0));
+        for (const QString &file : {"readme.txt=new readme", ".hidden=hidden", "Plugins/plugin.txt=plugin",
+                                    "Assets/new.txt=release", "VelmoraGameLauncher.exe="})
+            QVERIFY(TestFiles::write(update + '/' + file.section('=', 0, 0),
+                                     file.endsWith('=') ? kNewLauncher : file.section('=', 1).toUtf8()));
         // The real launcher runs the hand-over under another name.
         QVERIFY(QFile::copy(kBuiltLauncher, update + "/handover-runner" + kExe));
 
-        const QString failure = run(update + "/handover-runner" + kExe, {}, install);
+        QProcess handOver;
+        handOver.setWorkingDirectory(install);
+        handOver.start(update + "/handover-runner" + kExe, QStringList());
+        if (fault == "lock held") {
+            // Nothing moves while another launcher installs. Once it lets go, the hand-over holds the lock
+            // itself: a launcher started meanwhile finds the installation taken.
+            QTest::qWait(3000);
+            QCOMPARE(TestFiles::read(install + "/VelmoraGameLauncher.exe"), kOldLauncher);
+            otherLauncher.unlock();
+            QTRY_VERIFY([&] {
+                QLockFile another(install + "/install.lock");
+                return !another.tryLock(0) || (another.unlock(), false);
+            }());
+        }
+        QVERIFY(handOver.waitForFinished(60000) && handOver.exitCode() == 0);
         oldLauncher.kill();
         oldLauncher.waitForFinished();
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        if (installed) // the new launcher's mark, once it is whole
-            QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
+        // The launcher's mark, once it is whole.
+        QTRY_VERIFY_WITH_TIMEOUT(TestFiles::read(install + "/started.txt").endsWith('\n'), 10000);
         installAfter.sort();
         updateAfter.sort();
         QCOMPARE(treeOf(install), installAfter);

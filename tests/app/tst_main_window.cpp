@@ -20,11 +20,13 @@ const QByteArray kGamePackage = "/releases/download/12/Client.zip";
 const QByteArray kLauncherPackage = "/raw/main/launcher/OSRELWIN/Launcher.zip";
 const char kGame[] = "/GameDir/Velmora.exe";
 
-// Cancel, Escape and the title bar's close, then the dialog's other button.
-void addWays(const char *accept)
+// Cancel, Escape and the title bar's close, then the dialog's other button(s).
+void addWays(std::initializer_list<const char *> accepts)
 {
     QTest::addColumn<QString>("way");
-    for (const char *way : {"Cancel", "Escape", "title bar", accept})
+    for (const char *way : {"Cancel", "Escape", "title bar"})
+        QTest::newRow(way) << way;
+    for (const char *way : accepts)
         QTest::newRow(way) << way;
 }
 
@@ -134,7 +136,7 @@ private slots:
         QCOMPARE(g_packageHash, QString::fromUtf8(fields.at(4)));
     }
 
-    void downloadInfo_data() { addWays("Download"); }
+    void downloadInfo_data() { addWays({"Download"}); }
 
     void downloadInfo()
     {
@@ -153,7 +155,7 @@ private slots:
         QTRY_VERIFY(!topLevel("DownloadInfo") && !g_downloadInfoWindow);
     }
 
-    void launcherUpdate_data() { addWays("Update"); }
+    void launcherUpdate_data() { addWays({"Update, another launcher installing", "Update"}); }
 
     // Last: the started flag is never cleared again.
     void launcherUpdate()
@@ -161,6 +163,18 @@ private slots:
         QFETCH(QString, way);
         const QPointer<QDialog> window = openLauncherUpdate();
         QVERIFY(window);
+        QLockFile otherLauncher(LauncherUnderTest::path("/install.lock"));
+        if (way.startsWith("Update, ")) {
+            // The box stands in front of the offer, which stays open and usable.
+            QVERIFY(otherLauncher.tryLock(0));
+            window->findChild<QPushButton *>("Update")->click();
+            QTRY_COMPARE(m_messageBoxes.seen.size(), 1);
+            QVERIFY(m_messageBoxes.seen.first().text.contains("Another launcher is installing") &&
+                    !m_messageBoxes.seen.first().covered);
+            QVERIFY(window->isVisible() && !g_launcherUpdateStarted);
+            way = "Cancel";
+            m_messageBoxes.seen.clear();
+        }
         QTimer::singleShot(0, window, [=] { dismiss(window, way); });
 
         // Declined, the launcher ends; "Update" starts the self-update, which asks for the launcher package,

@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 
-// Answers modal message boxes while a test runs: records each box's title and text and accepts it.
+// Answers modal message boxes while a test runs: records each box's title and text, and whether another
+// window stays on top of it, and accepts it.
 class MessageBoxWatcher
 {
 public:
     struct Seen
     {
         QString title, text;
+        bool covered;
     };
 
     MessageBoxWatcher()
@@ -18,7 +21,11 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box && box->isVisible()) {
-                seen.append({box->windowTitle(), box->text()});
+                const QWidgetList windows = QApplication::topLevelWidgets();
+                seen.append({box->windowTitle(), box->text(),
+                             std::any_of(windows.cbegin(), windows.cend(), [](QWidget *w) {
+                                 return w->isVisible() && w->windowFlags() & Qt::WindowStaysOnTopHint;
+                             })});
                 box->accept();
             }
         });
