@@ -56,7 +56,8 @@ void handOverToInstalledLauncher(const QString &updateDir)
     QLockFile lock(installLockPath(installDir));
     lock.setStaleLockTime(0);
     if (!lock.tryLock(kLockWaitMs)) {
-        qDebug() << "The installation stays locked" << lock.fileName() << "- the update is left for later";
+        qDebug() << "The installation stays locked" << installLockPath(installDir)
+                 << "- the update is left for later";
         (void)startQuotedDetached(installedLauncher);
         return;
     }

@@ -157,8 +157,8 @@ private slots:
         QLockFile otherLauncher(install + "/install.lock");
         if (fault == "lock held")
             QVERIFY(otherLauncher.tryLock(0));
-        for (const QString &file : {"readme.txt=new readme", ".hidden=hidden", "Plugins/plugin.txt=plugin",
-                                    "Assets/new.txt=release", "VelmoraGameLauncher.exe="})
+        for (const QString file : {"readme.txt=new readme", ".hidden=hidden", "Plugins/plugin.txt=plugin",
+                                   "Assets/new.txt=release", "VelmoraGameLauncher.exe="})
             QVERIFY(TestFiles::write(update + '/' + file.section('=', 0, 0),
                                      file.endsWith('=') ? kNewLauncher : file.section('=', 1).toUtf8()));
         // The real launcher runs the hand-over under another name.

@@ -167,6 +167,9 @@ private slots:
         if (way.startsWith("Update, ")) {
             // The box stands in front of the offer, which stays open and usable.
             QVERIFY(otherLauncher.tryLock(0));
+            // As the launcher's becoming active has made it.
+            window->setWindowFlags(window->windowFlags() | Qt::WindowStaysOnTopHint);
+            window->show();
             window->findChild<QPushButton *>("Update")->click();
             QTRY_COMPARE(m_messageBoxes.seen.size(), 1);
             QVERIFY(m_messageBoxes.seen.first().text.contains("Another launcher is installing") &&
