@@ -332,6 +332,7 @@ void PackagePipeline::onFinished(QNetworkReply *finishedReply)
         return install();
     expectedHash = *published;
     // Hashing gigabytes takes seconds, during which the window repaints and can be closed.
+    qDebug() << "Computing the package's MD5";
     connect(new BackgroundChecksum(details.path, QCryptographicHash::Md5, this), SIGNAL(done(QString)), this,
             SLOT(onPackageChecked(QString)));
 }

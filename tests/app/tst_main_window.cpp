@@ -61,7 +61,10 @@ private slots:
     void initTestCase()
     {
         TransferWatchdog::setInactivityLimitForTesting(1000);
-        m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;00");
+        // No game and no manifest: nothing the button could do, and it stays disabled from the start.
+        LauncherUnderTest::clearInstallTree();
+        m_window = LauncherUnderTest::open(m_server, "");
+        QVERIFY(!button()->isEnabled() && m_messageBoxes.seen.size() == 1);
         m_server.setRoute("/raw/main/launcher/changelog.txt", FakeHttpServer::complete("Faster downloads."));
         // Shown, so closing a dialog never ends the event loop as "last window closed"; active before any
         // dialog appears, as the offscreen platform activates the application inside the first window's
@@ -142,6 +145,9 @@ private slots:
     {
         QFETCH(QString, way);
         QVERIFY(openDownloadInfo());
+        QCOMPARE(g_downloadInfoWindow->findChild<QTextBrowser *>()->toPlainText(),
+                 "\n\nDownload Package Size: 1.5 GB\n\nNeed Space For Unpack: 4.7 GB\n\nGame Size After Install: "
+                 "3.2 GB");
         dismiss(g_downloadInfoWindow, way);
 
         // Dismissed, the window changes nothing; "Download" wipes GameDir and starts the pipeline, which asks
@@ -167,9 +173,8 @@ private slots:
         if (way.startsWith("Update, ")) {
             // The box stands in front of the offer, which stays open and usable.
             QVERIFY(otherLauncher.tryLock(0));
-            // As the launcher's becoming active has made it.
-            window->setWindowFlags(window->windowFlags() | Qt::WindowStaysOnTopHint);
-            window->show();
+            emit qApp->applicationStateChanged(Qt::ApplicationActive); // the offer comes to the front
+            QVERIFY(window->isVisible() && window->windowFlags() & Qt::WindowStaysOnTopHint);
             window->findChild<QPushButton *>("Update")->click();
             QTRY_COMPARE(m_messageBoxes.seen.size(), 1);
             QVERIFY(m_messageBoxes.seen.first().text.contains("Another launcher is installing") &&
@@ -178,13 +183,19 @@ private slots:
             way = "Cancel";
             m_messageBoxes.seen.clear();
         }
-        QTimer::singleShot(0, window, [=] { dismiss(window, way); });
+        bool shownAgain = false; // after Update, by the launcher becoming active
+        QTimer::singleShot(0, window, [=, &shownAgain] {
+            dismiss(window, way);
+            emit qApp->applicationStateChanged(Qt::ApplicationActive);
+            shownAgain = window && window->isVisible();
+        });
 
         // Declined, the launcher ends; "Update" starts the self-update, which asks for the launcher package,
         // fails on the server's 404 and says so.
         const bool update = way == "Update";
         QCOMPARE(LauncherUnderTest::execFor(update ? 1500 : 5000), update ? 42 : 0);
         QCOMPARE(g_launcherUpdateStarted, update);
+        QVERIFY(!update || !shownAgain);
         if (way == "Cancel") { // the launcher ends with the window still up
             delete topLevel("LauncherUpdate");
             delete window.data();
@@ -221,6 +232,8 @@ private:
         g_gameInstalled = true;
         g_installedVersion = QStringLiteral("11");
         g_latestVersion = QStringLiteral("12");
+        g_packageSizeGb = QStringLiteral("1.5");
+        g_installedSizeGb = QStringLiteral("3.2");
         button()->setEnabled(true);
         button()->click();
         return g_downloadInfoWindow && g_downloadInfoWindow->isVisible() && !button()->isEnabled();

@@ -13,6 +13,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import time
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -132,6 +133,8 @@ def first_install(case):
     case.serve()
     launcher = case.start()
     launcher.widget(MAIN_TITLE, "pushButton", text="Download", enabled=True)
+    size = (launcher.window(MAIN_TITLE)["w"], launcher.window(MAIN_TITLE)["h"])
+    check(size == (1344, 756), f"the window is {size}, not 70 % of the 1920-pixel screen at 16:9")
     case.x11.screenshot("main-window")
     launcher.download()
     launcher.install_and_watch()
@@ -198,7 +201,8 @@ def self_update(case):
 
 def concurrent_launchers(case):
     """While one launcher installs, a second one in the same installation says so and touches nothing.
-    Closing the first one's window mid-extraction ends it at once without c.ini; the second then installs."""
+    Closing the first one's window mid-extraction ends it without c.ini, and so does closing the second one's
+    mid-check; a third one then installs."""
     case.serve("--large-gib", "1.5")
     first = case.start("first")
     first.download(shoot=False)
@@ -224,9 +228,23 @@ def concurrent_launchers(case):
     check(not case.exists("c.ini"), "an interrupted installation was recorded")
 
     second.download(shoot=False)
-    second.install_and_watch(timeout=300)
+    second.wait_output(r"^Computing the package's MD5", 120)
+    os.kill(second.pid, signal.SIGSTOP)  # held still so that the close lands in the check on any machine
+    case.x11.close_window(case.x11.window_id(MAIN_TITLE, second.pid))
+    closed = time.monotonic()
+    os.kill(second.pid, signal.SIGCONT)
+    check(second.wait_exit() == 0, "the second launcher did not end normally")
+    log(f"closed in the check, the launcher ended {time.monotonic() - closed:.2f} s later")
+    second.output()
+    check(not any(w["widgets"]["label"]["text"].startswith("Extracting") for r in second.reports for w in r
+                  if w["title"] == MAIN_TITLE), "the check went on after the window closed")
+    check(not case.exists("c.ini"), "an interrupted installation was recorded")
+
+    third = case.start("third")
+    third.download(shoot=False)
+    third.install_and_watch(timeout=300)
     case.check_installed()
-    second.close_main()
+    third.close_main()
 
 
 def large_package(case):

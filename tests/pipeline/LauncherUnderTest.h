@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "app/WindowProgress.h"
 #include "core/Endpoints.h"
 #include "pipeline/ArchiveWorkerThread.h"
 #include "tests/pipeline/FakeHttpServer.h"
@@ -59,5 +60,34 @@ inline bool isIdle(const MainWindow &window)
            ui.progressBar_2->value() == 0 && ui.label->isHidden() && ui.label->text().isEmpty() &&
            ui.label_2->isHidden() && ui.label_2->text().isEmpty() && ui.pushButton->isEnabled();
 }
+
+// The window's progress, noting what the user saw after each step a run reported: the caption, marked
+// "(no step bar)" while the step bar was hidden; a repeated state once.
+class ShownSteps : public WindowProgress
+{
+public:
+    explicit ShownSteps(MainWindow &window) : WindowProgress(*window.ui), ui(*window.ui) {}
+
+    void showPreparing() override { WindowProgress::showPreparing(), note(); }
+    void showDownloadProgress(const QString &caption, qint64 received, qint64 total) override
+    {
+        WindowProgress::showDownloadProgress(caption, received, total), note();
+    }
+    void showIntegrityCheck() override { WindowProgress::showIntegrityCheck(), note(); }
+    void showExtracting() override { WindowProgress::showExtracting(), note(); }
+    void showSucceeded(const QString &caption) override { WindowProgress::showSucceeded(caption), note(); }
+
+    QStringList shown;
+
+private:
+    void note()
+    {
+        const QString state = ui.label->text() + (ui.progressBar_2->isVisible() ? "" : " (no step bar)");
+        if (shown.value(shown.size() - 1) != state)
+            shown.append(state);
+    }
+
+    Ui::MainWindow &ui;
+};
 
 } // namespace LauncherUnderTest

@@ -50,6 +50,14 @@ QByteArray zipOf(const QMap<QString, QByteArray> &files)
     return zip.bytes();
 }
 
+// What the window shows through a run that installs, and through a launcher update.
+const QStringList kGameSteps = {"Preparing... (no step bar)", "Downloading Game Package (1/3)",
+                                "Package Integrity Check (2/3)", "Extracting Package (3/3)",
+                                "Preparing... (no step bar)"};
+const QStringList kLauncherSteps = {"Preparing... (no step bar)", "Downloading Launcher Package (1/3)",
+                                    "Package Integrity Check (2/3)", "Extracting Package (3/3)",
+                                    "Preparing For Launcher Update... (no step bar)"};
+
 const QMap<QString, QByteArray> kGame = {{"Velmora.exe", "#!/bin/sh\necho ran\n"},
                                          {"data/level1.pak", randomBytes(1 << 20)}};
 
@@ -72,6 +80,7 @@ private slots:
         LauncherUnderTest::clearInstallTree();
         m_window = LauncherUnderTest::open(m_server, "3;12;1.5;3.2;" + md5(m_package).toLatin1());
         m_window->show();
+        m_steps = std::make_unique<LauncherUnderTest::ShownSteps>(*m_window);
         m_server.setRoute(kStoredPath, FakeHttpServer::complete(m_package));
         m_server.setRoute("/releases/download/12/stored/Client.zip", FakeHttpServer::complete(m_package));
     }
@@ -92,6 +101,7 @@ private slots:
         m_window->ui->pushButton->setEnabled(false);
         m_messageBoxes.seen.clear();
         m_log.clear();
+        m_steps->shown.clear();
     }
 
     void runEndsAsServed_data()
@@ -201,6 +211,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(m_window->ui->pushButton->text(), QStringLiteral("Play"),
                                       kRunTimeoutMs);
             QVERIFY(m_messageBoxes.seen.isEmpty());
+            QCOMPARE(m_steps->shown, kGameSteps);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
             QCOMPARE(m_messageBoxes.seen.size(), 1);
@@ -360,6 +371,7 @@ private slots:
         QCOMPARE(LauncherUnderTest::execFor(30000), 0);
 
         QVERIFY(m_messageBoxes.seen.isEmpty());
+        QCOMPARE(m_steps->shown, kLauncherSteps);
         QCOMPARE(TestFiles::read(updateDir("library.bin")), library);
         QVERIFY(!QFile::exists(updateDir("leftover.dat")));
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/launcher_package.zip")));
@@ -387,6 +399,7 @@ private:
         init();
         m_server.setRoute(kPackagePath, FakeHttpServer::complete(m_package));
         installs();
+        QCOMPARE(m_steps->shown, kGameSteps);
         QCOMPARE(m_server.requestCount(kPackagePath), 1);
         QCOMPARE(m_log.lines().filter("Operation_Result:").size(), 1);
     }
@@ -413,6 +426,7 @@ private:
     DebugLogCapture m_log;
     FakeHttpServer m_server;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<LauncherUnderTest::ShownSteps> m_steps;
     QByteArray m_package;
 };
 
