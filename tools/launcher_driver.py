@@ -13,6 +13,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -275,6 +276,18 @@ class Launcher:
         """Closes the main window as its title-bar button would; the launcher must end normally."""
         self.x11.close_window(self.x11.window_id(MAIN_TITLE, self.pid))
         check(self.wait_exit() == 0, "the launcher did not end normally after its window was closed")
+
+    def close_at(self, pattern):
+        """Holds the launcher still at its first output line matching pattern, so that the close lands there on
+        any machine, and closes its main window: the launcher must end normally. Returns its output."""
+        self.wait_output(pattern, 120)
+        os.kill(self.pid, signal.SIGSTOP)
+        self.x11.close_window(self.x11.window_id(MAIN_TITLE, self.pid))
+        closed = time.monotonic()
+        os.kill(self.pid, signal.SIGCONT)
+        check(self.wait_exit() == 0, "the launcher did not end normally after its window was closed")
+        log(f"closed at /{pattern}/: the launcher ended {time.monotonic() - closed:.2f} s later")
+        return self.output()
 
     def wait_exit(self, timeout=20):
         try:

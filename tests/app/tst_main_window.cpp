@@ -232,8 +232,7 @@ private:
         g_gameInstalled = true;
         g_installedVersion = QStringLiteral("11");
         g_latestVersion = QStringLiteral("12");
-        g_packageSizeGb = QStringLiteral("1.5");
-        g_installedSizeGb = QStringLiteral("3.2");
+        g_packageSizeGb = "1.5", g_installedSizeGb = "3.2";
         button()->setEnabled(true);
         button()->click();
         return g_downloadInfoWindow && g_downloadInfoWindow->isVisible() && !button()->isEnabled();

@@ -67,7 +67,6 @@ class ShownSteps : public WindowProgress
 {
 public:
     explicit ShownSteps(MainWindow &window) : WindowProgress(*window.ui), ui(*window.ui) {}
-
     void showPreparing() override { WindowProgress::showPreparing(), note(); }
     void showDownloadProgress(const QString &caption, qint64 received, qint64 total) override
     {
@@ -76,17 +75,13 @@ public:
     void showIntegrityCheck() override { WindowProgress::showIntegrityCheck(), note(); }
     void showExtracting() override { WindowProgress::showExtracting(), note(); }
     void showSucceeded(const QString &caption) override { WindowProgress::showSucceeded(caption), note(); }
-
-    QStringList shown;
-
-private:
     void note()
     {
         const QString state = ui.label->text() + (ui.progressBar_2->isVisible() ? "" : " (no step bar)");
         if (shown.value(shown.size() - 1) != state)
             shown.append(state);
     }
-
+    QStringList shown;
     Ui::MainWindow &ui;
 };
 
