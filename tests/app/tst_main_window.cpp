@@ -145,9 +145,9 @@ private slots:
     {
         QFETCH(QString, way);
         QVERIFY(openDownloadInfo());
-        QCOMPARE(g_downloadInfoWindow->findChild<QTextBrowser *>()->toPlainText(),
-                 "\n\nDownload Package Size: 1.5 GB\n\nNeed Space For Unpack: 4.7 GB\n\nGame Size After Install: "
-                 "3.2 GB");
+        const QString sizes = g_downloadInfoWindow->findChild<QTextBrowser *>()->toPlainText();
+        QCOMPARE(sizes, "\n\nDownload Package Size: 1.5 GB\n\nNeed Space For Unpack: 4.7 GB\n\nGame Size "
+                        "After Install: 3.2 GB");
         dismiss(g_downloadInfoWindow, way);
 
         // Dismissed, the window changes nothing; "Download" wipes GameDir and starts the pipeline, which asks
@@ -171,8 +171,7 @@ private slots:
         QVERIFY(window);
         QLockFile otherLauncher(LauncherUnderTest::path("/install.lock"));
         if (way.startsWith("Update, ")) {
-            // The box stands in front of the offer, which stays open and usable.
-            QVERIFY(otherLauncher.tryLock(0));
+            QVERIFY(otherLauncher.tryLock(0)); // the box will stand before the offer, which stays usable
             emit qApp->applicationStateChanged(Qt::ApplicationActive); // the offer comes to the front
             QVERIFY(window->isVisible() && window->windowFlags() & Qt::WindowStaysOnTopHint);
             window->findChild<QPushButton *>("Update")->click();

@@ -67,7 +67,6 @@ class ShownSteps : public WindowProgress
 {
 public:
     explicit ShownSteps(MainWindow &window) : WindowProgress(*window.ui), ui(*window.ui) {}
-    void showPreparing() override { WindowProgress::showPreparing(), note(); }
     void showDownloadProgress(const QString &caption, qint64 received, qint64 total) override
     {
         WindowProgress::showDownloadProgress(caption, received, total), note();

@@ -51,11 +51,10 @@ QByteArray zipOf(const QMap<QString, QByteArray> &files)
 }
 
 // What the window shows through a run that installs, and through a launcher update.
-const QStringList kGameSteps = {"Preparing... (no step bar)", "Downloading Game Package (1/3)",
-                                "Package Integrity Check (2/3)", "Extracting Package (3/3)",
-                                "Preparing... (no step bar)"};
-const QStringList kLauncherSteps = {"Preparing... (no step bar)", "Downloading Launcher Package (1/3)",
-                                    "Package Integrity Check (2/3)", "Extracting Package (3/3)",
+const QStringList kGameSteps = {"Downloading Game Package (1/3)", "Package Integrity Check (2/3)",
+                                "Extracting Package (3/3)", "Preparing... (no step bar)"};
+const QStringList kLauncherSteps = {"Downloading Launcher Package (1/3)", "Package Integrity Check (2/3)",
+                                    "Extracting Package (3/3)",
                                     "Preparing For Launcher Update... (no step bar)"};
 
 const QMap<QString, QByteArray> kGame = {{"Velmora.exe", "#!/bin/sh\necho ran\n"},
