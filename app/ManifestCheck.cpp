@@ -6,10 +6,12 @@
 #include "core/BuildConfig.h"
 #include "core/Endpoints.h"
 #include "core/ReleaseManifest.h"
+#include "core/ReleaseSignature.h"
 #include "core/RichMessage.h"
 #include "core/TextFetch.h"
 #include "dialogs/LauncherUpdate.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -24,8 +26,21 @@ void checkReleaseManifest()
     QEventLoop loop;
     QPushButton *button = g_mainWindow->ui->pushButton;
 
-    const std::optional<ReleaseManifest> manifest = ReleaseManifest::parse(
-        fetchText(manager, loop, Endpoints::raw() + QLatin1String("main/launcher/version.txt")));
+    const QString raw = Endpoints::raw() + QLatin1String("main/launcher/");
+    const QByteArray body = fetchBytes(manager, loop, raw + QLatin1String("version.txt"));
+    std::optional<ReleaseManifest> manifest = ReleaseManifest::parse(decodedText(body));
+    // A build that trusts keys uses no field of a manifest their signature does not cover.
+    const QList<QByteArray> keys = trustedReleaseKeys();
+    if (manifest && !keys.isEmpty()) {
+        const ReleaseSignature signature =
+            ReleaseSignature::verify(fetchBytes(manager, loop, raw + QLatin1String("version.txt.sig"), false),
+                                     body, keys, QDateTime::currentDateTimeUtc());
+        qDebug() << "Release signature:" << ReleaseSignature::describe(signature.verdict);
+        if (signature.verdict != ReleaseSignature::Verdict::Valid)
+            manifest.reset();
+        g_packageSha256 = QString::fromLatin1(signature.gameSha256);
+        g_launcherPackageSha256 = QString::fromLatin1(signature.launcherSha256);
+    }
     if (!manifest) {
         showFailureBox(QStringLiteral("Launcher"),
                        centredMessage(QStringLiteral("Failed to get game info!\nPlease try again later.")));
@@ -43,7 +58,7 @@ void checkReleaseManifest()
     if (manifest->launcherVersion.toInt() > BuildConfig::kLauncherVersion) {
         qDebug() << "New Launcher Version Found";
         const QString changeLog =
-            fetchText(manager, loop, Endpoints::raw() + QLatin1String("main/launcher/changelog.txt"));
+            decodedText(fetchBytes(manager, loop, raw + QLatin1String("changelog.txt")));
         auto *launcherUpdate = new LauncherUpdate(nullptr);
         launcherUpdate->ui->textBrowser->setText(changeLog);
     } else {

@@ -7,3 +7,5 @@ QString g_latestLauncherVersion;
 QString g_packageSizeGb;
 QString g_installedSizeGb;
 QString g_packageHash;
+QString g_packageSha256;
+QString g_launcherPackageSha256;

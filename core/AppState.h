@@ -10,3 +10,7 @@ extern QString g_latestLauncherVersion;
 extern QString g_packageSizeGb;
 extern QString g_installedSizeGb;
 extern QString g_packageHash;
+// The SHA-256 of the game and launcher packages that the publisher signed; empty when releases are not
+// signed.
+extern QString g_packageSha256;
+extern QString g_launcherPackageSha256;

@@ -5,16 +5,17 @@
 #include <QCoreApplication>
 #include <QThread>
 
-BackgroundChecksum::BackgroundChecksum(const QString &path, QCryptographicHash::Algorithm algorithm,
+BackgroundChecksum::BackgroundChecksum(const QString &path,
+                                       const QList<QCryptographicHash::Algorithm> &algorithms,
                                        QObject *parent)
     : QObject(parent)
 {
-    thread = QThread::create([this, path, algorithm] {
-        const QString checksum = fileChecksum(path, algorithm, &stopped);
+    thread = QThread::create([this, path, algorithms] {
+        const QStringList checksums = fileChecksums(path, algorithms, &stopped);
         // Queued to this object: it is dropped if the object is gone by then.
         if (!stopped)
             QMetaObject::invokeMethod(
-                this, [this, checksum] { emit done(checksum); }, Qt::QueuedConnection);
+                this, [this, checksums] { emit done(checksums); }, Qt::QueuedConnection);
     });
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { stop(); });
     thread->start();

@@ -13,7 +13,8 @@ namespace {
 constexpr qint64 kMaxTextBodyBytes = 1 << 20;
 } // namespace
 
-QString fetchText(QNetworkAccessManager *manager, QEventLoop &loop, const QString &address)
+QByteArray fetchBytes(QNetworkAccessManager *manager, QEventLoop &loop, const QString &address,
+                      bool errorPages)
 {
     QNetworkReply *reply = manager->get(redirectFollowingRequest(address));
     // Qt buffers without limit by default, and its network thread may run far ahead of the check below:
@@ -24,8 +25,14 @@ QString fetchText(QNetworkAccessManager *manager, QEventLoop &loop, const QStrin
     QObject::connect(reply, SIGNAL(finished()), &loop, SLOT(quit()));
     if (!reply->isFinished())
         loop.exec();
-    const QByteArray body = watchdog->tripped() ? QByteArray() : reply->readAll();
+    const bool failed = watchdog->tripped() || (!errorPages && reply->error() != QNetworkReply::NoError);
+    const QByteArray body = failed ? QByteArray() : reply->readAll();
     reply->deleteLater();
+    return body;
+}
+
+QString decodedText(const QByteArray &body)
+{
     // A QByteArray's data is NUL-terminated, so the C-string overload stops at the first NUL.
     return QString::fromUtf8(body.constData());
 }

@@ -69,6 +69,11 @@ std::optional<QString> GameDownloader::publishedHash()
     return g_packageHash;
 }
 
+QString GameDownloader::signedSha256()
+{
+    return g_packageSha256;
+}
+
 void GameDownloader::afterExtraction()
 {
     // Only a recorded version makes the installation count: without it the next start would find the

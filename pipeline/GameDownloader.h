@@ -15,5 +15,6 @@ protected:
     bool mayDownload() override;
     void prepareDirectories() override;
     std::optional<QString> publishedHash() override;
+    QString signedSha256() override;
     void afterExtraction() override;
 };

@@ -37,8 +37,13 @@ void LauncherDownloader::prepareDirectories()
 
 std::optional<QString> LauncherDownloader::publishedHash()
 {
-    // No hash of the launcher package is published: the step shown as the check compares nothing.
+    // The manifest publishes no MD5 of the launcher package: only a signed release says what it must be.
     return std::nullopt;
+}
+
+QString LauncherDownloader::signedSha256()
+{
+    return g_launcherPackageSha256;
 }
 
 void LauncherDownloader::afterExtraction()

@@ -15,5 +15,6 @@ public:
 protected:
     void prepareDirectories() override;
     std::optional<QString> publishedHash() override;
+    QString signedSha256() override;
     void afterExtraction() override;
 };

@@ -327,20 +327,25 @@ void PackagePipeline::onFinished(QNetworkReply *finishedReply)
 {
     if (finishTransfer(finishedReply) != Outcome::Downloaded)
         return;
+    // The manifest's MD5 (none for the launcher package) and, when releases are signed, the signed SHA-256.
     const std::optional<QString> published = publishedHash();
-    if (!published)
+    expected = QStringList{published.value_or(QString()), signedSha256()};
+    if (!published && expected.last().isEmpty())
         return install();
-    expectedHash = *published;
     // Hashing gigabytes takes seconds, during which the window repaints and can be closed.
     qDebug() << "Computing the package's MD5";
-    connect(new BackgroundChecksum(details.path, QCryptographicHash::Md5, this), SIGNAL(done(QString)), this,
-            SLOT(onPackageChecked(QString)));
+    QList<QCryptographicHash::Algorithm> algorithms = {QCryptographicHash::Md5};
+    if (!expected.last().isEmpty())
+        algorithms << QCryptographicHash::Sha256; // in the same read
+    connect(new BackgroundChecksum(details.path, algorithms, this), SIGNAL(done(QStringList)), this,
+            SLOT(onPackageChecked(QStringList)));
 }
 
-void PackagePipeline::onPackageChecked(const QString &checksum)
+void PackagePipeline::onPackageChecked(const QStringList &checksums)
 {
     sender()->deleteLater();
-    if (checksum != expectedHash) {
+    const bool md5Differs = publishedHash().has_value() && checksums.value(0) != expected.value(0);
+    if (md5Differs || (!expected.value(1).isEmpty() && checksums.value(1) != expected.value(1))) {
         if (continued) {
             // The part an earlier transfer left may be what differs: once more, all of it.
             qDebug() << "The continued package failed its check: downloading it from the start";

@@ -67,6 +67,8 @@ protected:
     virtual void prepareDirectories() = 0;
     // The MD5 the release published for the package, if it publishes one.
     [[nodiscard]] virtual std::optional<QString> publishedHash() = 0;
+    // The package's SHA-256 that the publisher signed; empty when releases are not signed.
+    [[nodiscard]] virtual QString signedSha256() = 0;
     // The extraction succeeded and its success is shown: finish the installation.
     virtual void afterExtraction() = 0;
 
@@ -81,7 +83,7 @@ private slots:
     void onFinished(QNetworkReply *finishedReply);
     void onReadyRead();
     void onReplyFinished();
-    void onPackageChecked(const QString &checksum);
+    void onPackageChecked(const QStringList &checksums);
     void WorkerThread_Started(int result);
     void Operation_Result(Q7Zip::Operation operation, const QString archive_filename, int result);
     void ExtractRange(const quint64 val);
@@ -116,7 +118,7 @@ private:
     QPointer<QNetworkAccessManager> manager;
     QPointer<QNetworkReply> reply;
     QPointer<QFile> file;
-    QString expectedHash;
+    QStringList expected;       // the package's MD5 (empty: none published) and SHA-256 (empty: not signed)
     qint64 requestedOffset = 0; // where the current request continues the package (0: the whole of it)
     qint64 bodyOffset = -1;     // where the current answer's body goes; -1 until its head is read
     int retries = 0;            // transfers tried again in this run

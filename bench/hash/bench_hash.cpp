@@ -50,7 +50,7 @@ qint64 longestEventLoopGapMs(const QString &path, bool ownThread)
             (void)fileChecksum(path, QCryptographicHash::Md5);
             return loop.quit();
         }
-        checksum = new BackgroundChecksum(path, QCryptographicHash::Md5, &loop);
+        checksum = new BackgroundChecksum(path, {QCryptographicHash::Md5}, &loop);
         QObject::connect(checksum, &BackgroundChecksum::done, &loop, &QEventLoop::quit);
     });
     loop.exec();

@@ -3,14 +3,18 @@
 // dismiss alike and which release every window closed.
 #include "app/ManifestCheck.h"
 #include "core/AppState.h"
+#include "core/ReleaseSignature.h"
 #include "core/TransferWatchdog.h"
 #include "dialogs/DownloadInfo.h"
 #include "dialogs/LauncherUpdate.h"
 #include "tests/pipeline/LauncherUnderTest.h"
+#include "tests/support/DebugLogCapture.h"
 #include "tests/support/MessageBoxWatcher.h"
 
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <sodium.h>
 
 Q_DECLARE_METATYPE(FakeHttpServer::Route)
 
@@ -61,6 +65,7 @@ private slots:
     void initTestCase()
     {
         TransferWatchdog::setInactivityLimitForTesting(1000);
+        m_log.install();
         // No game and no manifest: nothing the button could do, and it stays disabled from the start.
         LauncherUnderTest::clearInstallTree();
         m_window = LauncherUnderTest::open(m_server, "");
@@ -81,7 +86,7 @@ private slots:
         button()->setText(QStringLiteral("Download"));
         g_installedVersion = QStringLiteral("12");
         g_latestVersion = QStringLiteral("0");
-        g_packageSizeGb = g_installedSizeGb = g_packageHash = QString();
+        g_packageSizeGb = g_installedSizeGb = g_packageHash = g_packageSha256 = QString();
         m_messageBoxes.seen.clear();
     }
 
@@ -137,6 +142,50 @@ private slots:
         QCOMPARE(g_packageSizeGb + ' ' + g_installedSizeGb, QStringLiteral("1.5 3.2"));
         // Stored as sent, a line break included: such a hash fails the package check later.
         QCOMPARE(g_packageHash, QString::fromUtf8(fields.at(4)));
+    }
+
+    // A build that trusts two keys uses a manifest only with a valid signature beside it.
+    void signedManifest_data()
+    {
+        QTest::addColumn<FakeHttpServer::Route>("signature"); // version.txt.sig
+        QTest::addColumn<QString>("verdict");                 // in the debug log
+        const QByteArray manifest = "3;13;1.5;3.2;h", game(64, 'a'), launcher(64, 'b');
+        const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
+        const auto signedBy = [&](int key, const QByteArray &body, const QDateTime &expires) {
+            return FakeHttpServer::complete(
+                ReleaseSignature::sign(body, game, launcher, expires, secretKey(key)));
+        };
+        QTest::newRow("valid") << signedBy(1, manifest, later) << "valid";
+        QTest::newRow("the second key") << signedBy(2, manifest, later) << "valid";
+        QTest::newRow("manifest changed after signing")
+            << signedBy(1, "3;13;1.5;3.2;x", later) << "not made by a known key over this manifest";
+        QTest::newRow("unknown key") << signedBy(3, manifest, later)
+                                     << "not made by a known key over this manifest";
+        QTest::newRow("expired") << signedBy(1, manifest, later.addDays(-2)) << "expired";
+        QTest::newRow("missing") << FakeHttpServer::complete("not here", 404) << "missing";
+        QTest::newRow("malformed") << FakeHttpServer::complete("velmora-release-signature 1\n")
+                                   << "malformed";
+        QTest::newRow("empty") << FakeHttpServer::complete("") << "missing";
+        QTest::newRow("oversized") << FakeHttpServer::withMode(FakeHttpServer::Mode::Endless) << "missing";
+    }
+
+    void signedManifest()
+    {
+        QFETCH(FakeHttpServer::Route, signature);
+        QFETCH(QString, verdict);
+        overrideTrustedReleaseKeysForTesting({publicKey(1), publicKey(2)});
+        const auto unsigned_ = qScopeGuard([] { overrideTrustedReleaseKeysForTesting({}); });
+        m_server.setRoute("/raw/main/launcher/version.txt.sig", signature);
+        g_gameInstalled = true;
+        m_log.clear();
+
+        checkManifest(FakeHttpServer::complete("3;13;1.5;3.2;h"));
+
+        QVERIFY(m_log.lines().contains("Release signature: \"" + verdict + "\""));
+        const bool valid = verdict == "valid";
+        QCOMPARE(button()->text(), valid ? "Update" : "Download");
+        QCOMPARE(m_messageBoxes.seen.size(), int(!valid));
+        QCOMPARE(g_latestVersion + g_packageSha256, valid ? "13" + QString(64, 'a') : "0");
     }
 
     void downloadInfo_data() { addWays({"Download"}); }
@@ -208,6 +257,16 @@ private slots:
 
 private:
     QPushButton *button() { return m_window->ui->pushButton; }
+    // Test keys made from a seed: one Ed25519 key pair for each number.
+    static QByteArray secretKey(int number)
+    {
+        unsigned char seed[crypto_sign_SEEDBYTES] = {static_cast<unsigned char>(number)},
+                      publicKey[crypto_sign_PUBLICKEYBYTES];
+        QByteArray secret(crypto_sign_SECRETKEYBYTES, '\0');
+        (void)crypto_sign_seed_keypair(publicKey, reinterpret_cast<unsigned char *>(secret.data()), seed);
+        return secret;
+    }
+    static QByteArray publicKey(int number) { return secretKey(number).right(crypto_sign_PUBLICKEYBYTES); }
     void checkManifest(const FakeHttpServer::Route &route)
     {
         m_server.setRoute("/raw/main/launcher/version.txt", route);
@@ -238,6 +297,7 @@ private:
     }
 
     MessageBoxWatcher m_messageBoxes;
+    DebugLogCapture m_log;
     FakeHttpServer m_server;
     std::unique_ptr<MainWindow> m_window;
 };

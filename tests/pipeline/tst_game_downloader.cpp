@@ -40,6 +40,9 @@ const auto updateDir = [](const char *name) {
 const auto md5 = [](const QByteArray &bytes) -> QString {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
 };
+const auto sha256 = [](const QByteArray &bytes) -> QString {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+};
 
 // A package of these files, a script ("#!") stored executable.
 QByteArray zipOf(const QMap<QString, QByteArray> &files)
@@ -93,6 +96,7 @@ private slots:
         g_gameInstalled = false;
         g_installedVersion = QStringLiteral("0");
         g_packageHash = md5(m_package);
+        g_packageSha256 = g_launcherPackageSha256 = QString();
         g_packageSizeGb = g_installedSizeGb = QStringLiteral("0.01");
         m_window->ui->pushButton->setText(QStringLiteral("Download"));
         // The download-information dialog disables the button before a run starts, a launcher update offered
@@ -108,10 +112,10 @@ private slots:
         QTest::addColumn<FakeHttpServer::Route>("route");
         QTest::addColumn<QString>("message"); // in the one message box; empty: the package installs
         QTest::addColumn<bool>("packageKept");
-        QTest::addColumn<int>("attempts"); // package requests, retries and redirects included
-        QTest::addColumn<QString>(
-            "setup");                      // "tls", "filling disk", "small disk", "c.ini directory", "locked"
-        QTest::addColumn<QString>("hash"); // the manifest's; empty: the package's own
+        QTest::addColumn<int>("attempts");  // package requests, retries and redirects included
+        QTest::addColumn<QString>("setup"); // "tls", "filling disk", "small disk", "c.ini directory",
+                                            // "locked", "signed (otherwise)"
+        QTest::addColumn<QString>("hash");  // the manifest's; empty: the package's own
         const auto row = [](const char *name, const FakeHttpServer::Route &route, const QString &message,
                             bool packageKept, int attempts, const QString &setup = {},
                             const QString &hash = {}) {
@@ -134,6 +138,9 @@ private slots:
             md5(m_package).toUpper());
         row("line break after hash", Server::complete(m_package), checkFailed, false, 1, "",
             md5(m_package) + '\n');
+        row("signed", Server::complete(m_package), "", false, 1, "signed");
+        row("MD5 right, signed SHA-256 not", Server::complete(m_package), checkFailed, false, 1,
+            "signed otherwise");
         row("damaged", Server::complete(damaged), "Failed to extract package!", false, 1, "", md5(damaged));
         // A stall is tried five times more; what was received stays for a later run to continue.
         row("404", Server::complete("missing", 404), "server replied: Canned", false, 1);
@@ -170,6 +177,8 @@ private slots:
         const QString package = LauncherUnderTest::path("/TEMP/package.zip");
         if (!hash.isEmpty())
             g_packageHash = hash;
+        if (setup.startsWith("signed"))
+            g_packageSha256 = sha256(setup == "signed" ? m_package : "another package");
         FakeHttpServer tlsServer;
         // Seen: GnuTLS's "Decryption has failed" with this EC key, the connection closed with an RSA key.
         if (setup == "tls" && !wineVersion().isEmpty())
@@ -358,9 +367,10 @@ private slots:
         const QByteArray library(300000, 'L');
         // A new launcher that only leaves a mark beside itself when it runs.
         const QByteArray newLauncher = TestFiles::markingProgram();
-        m_server.setRoute(kLauncherPath,
-                          FakeHttpServer::complete(
-                              zipOf({{"VelmoraGameLauncher.exe", newLauncher}, {"library.bin", library}})));
+        const QByteArray package =
+            zipOf({{"VelmoraGameLauncher.exe", newLauncher}, {"library.bin", library}});
+        m_server.setRoute(kLauncherPath, FakeHttpServer::complete(package));
+        g_launcherPackageSha256 = sha256(package); // as a signed release says
 
         (new LauncherDownloader(nullptr))->startDownload();
         QCOMPARE(LauncherUnderTest::execFor(30000), 0);
@@ -372,6 +382,20 @@ private slots:
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/TEMP/launcher_package.zip")));
         QTRY_COMPARE(TestFiles::read(updateDir("started.txt")), QByteArray("new 0\n"));
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/c.ini"))); // the game side is untouched
+    }
+
+    void launcherPackageSignedOtherwiseIsRefused()
+    {
+        g_launcherPackageSha256 = sha256("another launcher package");
+        m_server.setRoute(kLauncherPath, FakeHttpServer::complete(zipOf(
+                                             {{"VelmoraGameLauncher.exe", TestFiles::markingProgram()}})));
+
+        (new LauncherDownloader(nullptr))->startDownload();
+        QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
+
+        QCOMPARE(m_messageBoxes.seen.size(), 1);
+        QVERIFY(m_messageBoxes.seen.first().text.contains("Failed to check package!"));
+        QVERIFY(!QFile::exists(updateDir("VelmoraGameLauncher.exe")));
     }
 
     void launcherThatCannotStartIsReported()
