@@ -137,7 +137,7 @@ int Q7Zip::extract(const QString &archive_name, const QString &output_path)
 }
 
 int Q7Zip::compress(const QString &archive_name, const QStringList &compress_filelist,
-                    const QString &working_path)
+                    const QString &working_path, int level)
 {
     const CreateObjectFunction createObject = EngineLibrary::resolveCreateObject(engineLibrary);
     if (!createObject) {
@@ -176,6 +176,19 @@ int Q7Zip::compress(const QString &archive_name, const QStringList &compress_fil
     if (createObject(&CLSID_ZipHandler, &IID_IOutArchive, outArchive.putVoid()) != S_OK) {
         LogError("Can not get class object");
         return 1;
+    }
+
+    if (level >= 0) {
+        ComPtr<ISetProperties> options;
+        const wchar_t *names[] = {L"x"};
+        PROPVARIANT value{};
+        value.vt = VT_UI4;
+        value.ulVal = UInt32(level);
+        if (outArchive->QueryInterface(IID_ISetProperties, options.putVoid()) != S_OK ||
+            options->SetProperties(names, &value, 1) != S_OK) {
+            LogError("Can not set the compression level");
+            return 1;
+        }
     }
 
     auto *updateCallback = new CArchiveUpdateCallback;

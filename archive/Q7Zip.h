@@ -33,8 +33,9 @@ public:
 
     // 0 success, 1 failure of any kind (a stopped extraction included).
     int extract(const QString &archive_name, const QString &output_path);
+    // level: the engine's compression level, 0 (stored) to 9; -1 its default.
     int compress(const QString &archive_name, const QStringList &compress_filelist,
-                 const QString &working_path);
+                 const QString &working_path, int level = -1);
 
 signals:
     void threadStarted_signal(int result);

@@ -17,6 +17,20 @@ if(VELMORA_SANITIZE)
     target_link_options(velmora_options INTERFACE ${_velmora_san})
 endif()
 
+# libsodium, for the release signatures: Debian's on Linux, the static one tools/windows/build-deps.sh
+# makes for Windows.
+add_library(velmora_sodium INTERFACE)
+if(WIN32)
+    set(VELMORA_SODIUM_PREFIX "" CACHE PATH "libsodium built for Windows")
+    target_include_directories(velmora_sodium INTERFACE ${VELMORA_SODIUM_PREFIX}/include)
+    target_link_libraries(velmora_sodium INTERFACE ${VELMORA_SODIUM_PREFIX}/lib/libsodium.a)
+    target_compile_definitions(velmora_sodium INTERFACE SODIUM_STATIC)
+else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(Sodium REQUIRED IMPORTED_TARGET libsodium)
+    target_link_libraries(velmora_sodium INTERFACE PkgConfig::Sodium)
+endif()
+
 # Each subsystem folder is one static library: velmora_add_library(NAME SOURCES files... PUBLIC libs...
 # PRIVATE libs...). PUBLIC names what the library's own headers include; everything else is PRIVATE.
 function(velmora_add_library name)

@@ -48,6 +48,7 @@ constexpr GUID IID_IInArchive = engineInterfaceId(0x06, 0x60);
 constexpr GUID IID_IArchiveUpdateCallback = engineInterfaceId(0x06, 0x80);
 constexpr GUID IID_IArchiveUpdateCallback2 = engineInterfaceId(0x06, 0x82);
 constexpr GUID IID_IOutArchive = engineInterfaceId(0x06, 0xA0);
+constexpr GUID IID_ISetProperties = engineInterfaceId(0x06, 0x03);
 
 // The Zip format handler, used for reading and for writing.
 constexpr GUID CLSID_ZipHandler = {
@@ -228,4 +229,11 @@ public:
     virtual HRESULT UpdateItems(ISequentialOutStream *outStream, UInt32 numItems,
                                 IArchiveUpdateCallback *updateCallback) = 0;
     virtual HRESULT GetFileTimeType(UInt32 *type) = 0;
+};
+
+// The writer's options by name ("x": the compression level, 0 stores), set before UpdateItems.
+class ISetProperties : public IUnknown
+{
+public:
+    virtual HRESULT SetProperties(const wchar_t *const *names, const PROPVARIANT *values, UInt32 count) = 0;
 };

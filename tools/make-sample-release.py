@@ -3,14 +3,14 @@
 
     make-sample-release.py OUT --launcher BUILD/bin/VelmoraGameLauncher.exe [options]
 
-Writes, below OUT:
-    GameDir/                                    the sample game as the package holds it
+Writes the sample game to OUT/GameDir and has the publisher's release tool (velmora-release, beside the
+launcher or in build/bin) make the release tree from it in OUT/www:
     www/raw/main/launcher/version.txt           "LAUNCHER;GAME;SIZE;INSTSIZE;HASH", no line end
+    www/raw/main/launcher/version.txt.sig       with --key
     www/raw/main/launcher/changelog.txt
     www/raw/main/launcher/OSRELWIN/Launcher.zip (with --launcher-package)
     www/files/GAME/Client.zip                   what releases/download/GAME/Client.zip redirects to
-Serve OUT/www with tools/release-server.sh. The package hash comes from the launcher's own -gethash
-mode, run on a temporary copy so that its hash.txt lands nowhere else.
+Serve OUT/www with tools/release-server.sh.
 """
 
 import argparse
@@ -19,8 +19,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import zipfile
 
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 GIB = 1 << 30
 SKIP_EXIT_CODE = 77  # CTest's SKIP_RETURN_CODE convention: not enough disk for a large package
 
@@ -70,58 +70,10 @@ def build_game_tree(game_dir, version, large_gib, game_exe):
             f.truncate(int(large_gib * GIB))
 
 
-def tree_size(root):
-    total = 0
-    for dirpath, _, files in os.walk(root):
-        for name in files:
-            total += os.path.getsize(os.path.join(dirpath, name))
-    return total
-
-
-def pack(source_dir, archive, stored):
-    """Packs the content of source_dir (not the directory itself); 7zz keeps the Unix modes."""
-    if os.path.exists(archive):
-        os.remove(archive)
-    os.makedirs(os.path.dirname(archive), exist_ok=True)
-    level = "-mx=0" if stored else "-mx=5"
-    subprocess.run(["7zz", "a", "-tzip", level, "-bd", "-bso0", "-bsp0", os.path.abspath(archive), "."],
-                   cwd=source_dir, check=True)
-
-
-def damage(archive, entry):
-    """Flips bytes inside one entry's data: the archive still opens, the entry fails its CRC."""
-    with zipfile.ZipFile(archive) as z:
-        info = z.getinfo(entry)
-    with open(archive, "r+b") as f:
-        f.seek(info.header_offset + 26)
-        name_len = int.from_bytes(f.read(2), "little")
-        extra_len = int.from_bytes(f.read(2), "little")
-        data_start = info.header_offset + 30 + name_len + extra_len
-        f.seek(data_start + info.compress_size // 2)
-        chunk = f.read(16)
-        f.seek(data_start + info.compress_size // 2)
-        f.write(bytes(b ^ 0x5A for b in chunk))
-
-
-def launcher_hash(launcher, path, runner):
-    """The package hash as the launcher itself computes it (-gethash writes hash.txt beside the exe), run
-    through `runner` (Wine, for the Windows build) when given."""
-    with tempfile.TemporaryDirectory() as tmp:
-        exe = os.path.join(tmp, "VelmoraGameLauncher.exe")
-        shutil.copy2(launcher, exe)
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        subprocess.run([*runner, exe, "-gethash", os.path.abspath(path)], env=env, check=True, timeout=600,
-                       cwd=tmp, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        with open(os.path.join(tmp, "hash.txt"), encoding="ascii") as f:
-            digest = f.read()
-    if len(digest) != 32 or any(c not in "0123456789abcdef" for c in digest):
-        sys.exit(f"make-sample-release: {launcher} -gethash wrote {digest!r}, not an MD5")
-    return digest
-
-
-def gigabytes(size):
-    """Decimal gigabytes, two decimals, never shown as zero."""
-    return f"{max(size / 1e9, 0.01):.2f}"
+def release_tool(launcher):
+    """The release tool of the launcher's build, else of the Linux build (for the Windows launcher)."""
+    beside = os.path.join(os.path.dirname(os.path.abspath(launcher)), "velmora-release")
+    return beside if os.path.exists(beside) else os.path.join(ROOT, "build", "bin", "velmora-release")
 
 
 def check_disk(directory, needed):
@@ -135,7 +87,7 @@ def check_disk(directory, needed):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("out", help="output directory (serve OUT/www)")
-    parser.add_argument("--launcher", required=True, help="launcher executable used for -gethash")
+    parser.add_argument("--launcher", required=True, help="the launcher build whose release tool is used")
     parser.add_argument("--launcher-version", default="3", help="manifest field 0 (default 3)")
     parser.add_argument("--game-version", default="12", help="manifest field 1 and release name (default 12)")
     parser.add_argument("--launcher-package", help="launcher executable to publish as Launcher.zip")
@@ -143,10 +95,9 @@ def main():
     parser.add_argument("--large-gib", type=float, default=0,
                         help="add a stored data file of this many GiB (benchmarks, >= 4 GiB tests)")
     parser.add_argument("--game-exe", help="a program to publish as the game's Velmora.exe instead of the script")
-    parser.add_argument("--hash-runner", action="append", default=[],
-                        help="a program that runs the launcher for -gethash (Wine); repeat for its arguments")
-    parser.add_argument("--damaged", action="store_true",
-                        help="corrupt one entry after packing (the manifest hash still matches the file)")
+    parser.add_argument("--key", default=os.path.join(ROOT, "build-key", "release.key"),
+                        help="the publisher's secret key file that signs the release (default: the one ./velmora "
+                             "makes, if there is one)")
     args = parser.parse_args()
 
     out = os.path.abspath(args.out)
@@ -159,26 +110,23 @@ def main():
 
     game_dir = os.path.join(out, "GameDir")
     build_game_tree(game_dir, args.game_version, args.large_gib, args.game_exe)
-    package = os.path.join(www, "files", args.game_version, "Client.zip")
-    pack(game_dir, package, stored=bool(args.large_gib))
-    if args.damaged:
-        damage(package, "data/levels/level1.dat")
-
-    digest = launcher_hash(args.launcher, package, args.hash_runner)
-    manifest = ";".join([args.launcher_version, args.game_version, gigabytes(os.path.getsize(package)),
-                         gigabytes(tree_size(game_dir)), digest])
-    with open(os.path.join(raw, "version.txt"), "w", encoding="utf-8", newline="") as f:
-        f.write(manifest)
-
-    changelog = args.changelog or (f"Launcher {args.launcher_version}\n\n- Faster downloads\n"
-                                   "- Clearer progress captions\n")
-    with open(os.path.join(raw, "changelog.txt"), "w", encoding="utf-8") as f:
-        f.write(changelog)
-
-    if args.launcher_package:
-        with tempfile.TemporaryDirectory() as tmp:
+    changelog = os.path.join(out, "changelog.txt")
+    with open(changelog, "w", encoding="utf-8") as f:
+        f.write(args.changelog or (f"Launcher {args.launcher_version}\n\n- Faster downloads\n"
+                                   "- Clearer progress captions\n"))
+    command = [release_tool(args.launcher), "make", www, "--game", game_dir, "--game-version", args.game_version,
+               "--launcher-version", args.launcher_version, "--changelog", changelog]
+    if args.large_gib:
+        command.append("--stored")
+    if os.path.exists(args.key):
+        command += ["--key", args.key]
+    with tempfile.TemporaryDirectory() as tmp:
+        if args.launcher_package:
             shutil.copy2(args.launcher_package, os.path.join(tmp, "VelmoraGameLauncher.exe"))
-            pack(tmp, os.path.join(raw, "OSRELWIN", "Launcher.zip"), stored=False)
+            command += ["--launcher", tmp]
+        subprocess.run(command, check=True, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+    with open(os.path.join(raw, "version.txt"), encoding="utf-8") as f:
+        manifest = f.read()
 
     # nginx workers run unprivileged: everything served must be readable by others.
     for dirpath, dirs, files in os.walk(out):

@@ -7,6 +7,7 @@ reports, against a release served on its compiled-in address. Exit status 0 pass
 import argparse
 import contextlib
 import filecmp
+import hashlib
 import os
 import shutil
 import signal
@@ -125,9 +126,25 @@ def check_bars_only_forward(launcher, step_moves=0):
 
 # -- cases --------------------------------------------------------------------------------------------------
 def first_install(case):
-    """Download -> dialog -> the steps, bars moving forward -> the package's tree, c.ini -> Play starts the
-    game and the launcher stays open."""
-    case.serve()
+    """A host that serves another package under a manifest that matches it is refused before anything is
+    downloaded: the publisher signed neither. Then, the release as published: Download -> dialog -> the
+    steps, bars moving forward -> the package's tree, c.ini -> Play starts the game and the launcher stays
+    open."""
+    www = case.serve()
+    package, manifest = www + CLIENT, os.path.join(www, "raw/main/launcher/version.txt")
+    published = [open(path, "rb").read() for path in (package, manifest)]
+    tampered = published[0] + b"tampered"
+    with open(package, "wb") as f, open(manifest, "wb") as m:
+        f.write(tampered)
+        m.write(published[1][:-32] + hashlib.md5(tampered).hexdigest().encode())
+    refused = case.start("tampered")
+    text = refused.answer_message_box()
+    check("Failed to get game info!" in text and case.server.requests(CLIENT) == 0, f"tampered release: {text}")
+    check(refused.lines(r"Release signature: .*not made by a known key"), "the refusal's reason was not logged")
+    refused.stop()
+    for path, content in zip((package, manifest), published):
+        with open(path, "wb") as f:
+            f.write(content)
     launcher = case.start()
     launcher.widget(MAIN_TITLE, "pushButton", text="Download", enabled=True)
     size = (launcher.window(MAIN_TITLE)["w"], launcher.window(MAIN_TITLE)["h"])

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/WindowProgress.h"
 #include "core/Endpoints.h"
+#include "core/ReleaseSignature.h"
 #include "pipeline/ArchiveWorkerThread.h"
 #include "tests/pipeline/FakeHttpServer.h"
 #include "tests/support/TestFiles.h"
@@ -24,6 +25,8 @@ namespace LauncherUnderTest {
 inline std::unique_ptr<MainWindow> open(FakeHttpServer &server, const QByteArray &manifest)
 {
     Endpoints::overrideForTesting(server.baseUrl() + "raw/", server.baseUrl());
+    overrideTrustedReleaseKeysForTesting({}); // a test that signs its releases says so
+
     server.setRoute("/raw/main/launcher/version.txt", FakeHttpServer::complete(manifest));
     if (!ArchiveWorkerThread::current()) {
         // As the launcher's main has it: the worker's thread is stopped before the application object goes.

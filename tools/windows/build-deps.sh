@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds, once per machine, what the Windows launcher links and ships: a static Qt for x86-64 Windows and
-# the engine's 7z.dll, both from Debian's source packages, with the MinGW-w64 cross compiler.
-# Results are cached outside the work tree, keyed by version and options; a second run prints the paths.
-#   tools/windows/build-deps.sh [qt|engine]   prints QT_PREFIX=... and/or ENGINE_DLL=...
+# Builds, once per machine, what the Windows launcher links and ships: a static Qt for x86-64 Windows, a
+# static libsodium and the engine's 7z.dll, all from Debian's source packages, with the MinGW-w64 cross
+# compiler. Results are cached outside the work tree, keyed by version and options; a second run prints
+# the paths.
+#   tools/windows/build-deps.sh [qt|engine|sodium]   prints QT_PREFIX=..., ENGINE_DLL=..., SODIUM_PREFIX=...
 set -euo pipefail
 CACHE=${VELMORA_WIN_CACHE:-/var/cache/velmora-win}
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -85,9 +86,32 @@ build_engine() {
     echo "ENGINE_DLL=$out/7z.dll"
 }
 
+build_sodium() {
+    local prefix="$CACHE/libsodium-$HOST-static-$(key libsodium static "$HOST")"
+    if [ ! -f "$prefix/.complete" ]; then
+        ensure_sources libsodium
+        local work="$CACHE/work/libsodium"
+        rm -rf "$work" "$prefix" && mkdir -p "$work"
+        tar xf "$CACHE"/src/libsodium_*.orig.tar.* -C "$work" --strip-components=1
+        echo "velmora: building libsodium for Windows (once per machine) into $prefix" >&2
+        # Debian's source is the project's repository: its configure script is made here.
+        (cd "$work" && ./autogen.sh -s >"$CACHE/sodium-build.log" 2>&1 && ./configure --host=$HOST --prefix="$prefix" --disable-shared --enable-static \
+            CC=$HOST-gcc-posix >>"$CACHE/sodium-build.log" 2>&1 && make -j "$JOBS" >>"$CACHE/sodium-build.log" 2>&1 \
+            && make install >>"$CACHE/sodium-build.log" 2>&1) || {
+            echo "velmora: the libsodium build failed; see $CACHE/sodium-build.log" >&2
+            tail -20 "$CACHE/sodium-build.log" >&2
+            exit 1
+        }
+        rm -rf "$work"
+        touch "$prefix/.complete"
+    fi
+    echo "SODIUM_PREFIX=$prefix"
+}
+
 mkdir -p "$CACHE"
 case "${1:-all}" in
 qt) build_qt ;;
 engine) build_engine ;;
-*) build_engine && build_qt ;;
+sodium) build_sodium ;;
+*) build_engine && build_sodium && build_qt ;;
 esac
