@@ -122,7 +122,8 @@ private slots:
 
         checkManifest(route);
 
-        QVERIFY(!g_launcherUpdateWindow);
+        QVERIFY(!g_launcherUpdateWindow &&
+                !m_server.requestCount("/raw/main/launcher/version.txt.sig")); // unsigned
         if (label.isEmpty()) {
             QCOMPARE(m_messageBoxes.seen.size(), 1);
             QCOMPARE(m_messageBoxes.seen.first().title, QStringLiteral("Launcher"));
@@ -174,7 +175,7 @@ private slots:
         QFETCH(FakeHttpServer::Route, signature);
         QFETCH(QString, verdict);
         overrideTrustedReleaseKeysForTesting({publicKey(1), publicKey(2)});
-        const auto unsigned_ = qScopeGuard([] { overrideTrustedReleaseKeysForTesting({}); });
+        const auto trustNoneAfter = qScopeGuard([] { overrideTrustedReleaseKeysForTesting({}); });
         m_server.setRoute("/raw/main/launcher/version.txt.sig", signature);
         g_gameInstalled = true;
         m_log.clear();
