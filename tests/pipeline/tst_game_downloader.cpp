@@ -384,32 +384,30 @@ private slots:
         QVERIFY(!QFile::exists(LauncherUnderTest::path("/c.ini"))); // the game side is untouched
     }
 
-    void launcherPackageSignedOtherwiseIsRefused()
+    // A package without a launcher fails at its start; one the publisher did not sign fails its check.
+    void launcherUpdateFailureIsReported_data()
     {
-        g_launcherPackageSha256 = sha256("another launcher package");
-        m_server.setRoute(kLauncherPath, FakeHttpServer::complete(zipOf(
-                                             {{"VelmoraGameLauncher.exe", TestFiles::markingProgram()}})));
-
-        (new LauncherDownloader(nullptr))->startDownload();
-        QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
-
-        QCOMPARE(m_messageBoxes.seen.size(), 1);
-        QVERIFY(m_messageBoxes.seen.first().text.contains("Failed to check package!"));
-        QVERIFY(!QFile::exists(updateDir("VelmoraGameLauncher.exe")));
+        QTest::addColumn<QString>("signedSha256"); // empty: releases are not signed
+        QTest::addColumn<QString>("message");
+        QTest::newRow("cannot start")
+            << QString()
+            << "Failed to start the new launcher!\n" + updateDir("VelmoraGameLauncher.exe").toHtmlEscaped();
+        QTest::newRow("signed otherwise") << sha256("another package") << "Failed to check package!";
     }
 
-    void launcherThatCannotStartIsReported()
+    void launcherUpdateFailureIsReported()
     {
+        QFETCH(QString, signedSha256);
+        QFETCH(QString, message);
+        g_launcherPackageSha256 = signedSha256;
         m_server.setRoute(kLauncherPath, FakeHttpServer::complete(zipOf({{"library.bin", "L"}})));
 
         (new LauncherDownloader(nullptr))->startDownload();
         QTRY_VERIFY_WITH_TIMEOUT(LauncherUnderTest::isIdle(*m_window), kRunTimeoutMs);
 
         QCOMPARE(m_messageBoxes.seen.size(), 1);
-        const QString text = m_messageBoxes.seen.first().text;
-        QVERIFY2(text.contains("Failed to start the new launcher!\n" +
-                               updateDir("VelmoraGameLauncher.exe").toHtmlEscaped()),
-                 qPrintable(text));
+        QVERIFY2(m_messageBoxes.seen.first().text.contains(message),
+                 qPrintable(m_messageBoxes.seen.first().text));
     }
 
 private:
