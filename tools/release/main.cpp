@@ -62,7 +62,8 @@ qint64 pack(const QString &dir, const QString &archive, bool stored)
     const QStringList entries = entriesBelow(QDir(dir).absolutePath(), bytes);
     QDir().mkpath(QFileInfo(archive).absolutePath());
     QFile::remove(archive);
-    return Q7Zip::getInstance()->compress(archive, entries, QDir(dir).absolutePath() + '/', stored ? 0 : -1) == 0
+    return Q7Zip::getInstance()->compress(archive, entries, QDir(dir).absolutePath() + '/',
+                                          stored ? 0 : -1) == 0
                ? bytes
                : -1;
 }
@@ -91,7 +92,8 @@ int keygen(const QString &keyFile)
 QByteArray secretKeyFrom(const QString &keyFile)
 {
     QFile file(keyFile);
-    const QByteArray seed = file.open(QIODevice::ReadOnly) ? QByteArray::fromBase64(file.readAll().trimmed()) : "";
+    const QByteArray seed =
+        file.open(QIODevice::ReadOnly) ? QByteArray::fromBase64(file.readAll().trimmed()) : "";
     QByteArray publicKey(crypto_sign_PUBLICKEYBYTES, '\0'), secretKey(crypto_sign_SECRETKEYBYTES, '\0');
     if (seed.size() != crypto_sign_SEEDBYTES || sodium_init() < 0 ||
         crypto_sign_seed_keypair(reinterpret_cast<unsigned char *>(publicKey.data()),
@@ -104,18 +106,20 @@ QByteArray secretKeyFrom(const QString &keyFile)
 int make(const QCommandLineParser &options, const QString &out)
 {
     const QString raw = out + "/raw/main/launcher/", version = options.value("game-version");
-    const QString package = out + "/files/" + version + "/Client.zip", launcherPackage = raw + "OSRELWIN/Launcher.zip";
+    const QString package = out + "/files/" + version + "/Client.zip",
+                  launcherPackage = raw + "OSRELWIN/Launcher.zip";
     const qint64 installed = pack(options.value("game"), package, options.isSet("stored"));
     if (version.isEmpty() || installed < 0)
         return fail("cannot pack the game folder " + options.value("game"));
     if (options.isSet("launcher") && pack(options.value("launcher"), launcherPackage, false) < 0)
         return fail("cannot pack the launcher folder " + options.value("launcher"));
-    // The hash field exactly as the launcher's hash mode writes it.
-    const QByteArray manifest = QStringList{options.value("launcher-version"), version,
-                                            gigabytes(QFileInfo(package).size()), gigabytes(installed),
-                                            fileChecksum(package, QCryptographicHash::Md5)}
-                                    .join(';')
-                                    .toUtf8();
+    // Both digests in one read; the hash field exactly as the launcher's hash mode writes it.
+    const QStringList digests = fileChecksums(package, {QCryptographicHash::Md5, QCryptographicHash::Sha256});
+    const QByteArray manifest =
+        QStringList{options.value("launcher-version"), version, gigabytes(QFileInfo(package).size()),
+                    gigabytes(installed), digests.at(0)}
+            .join(';')
+            .toUtf8();
     QFile changelog(options.value("changelog"));
     const bool hasChangelog = options.isSet("changelog") && changelog.open(QIODevice::ReadOnly);
     if (!writeFile(raw + "version.txt", manifest) ||
@@ -125,7 +129,7 @@ int make(const QCommandLineParser &options, const QString &out)
         return 0;
     const QByteArray secretKey = secretKeyFrom(options.value("key"));
     const QByteArray signature = ReleaseSignature::sign(
-        manifest, fileChecksum(package, QCryptographicHash::Sha256).toLatin1(),
+        manifest, digests.at(1).toLatin1(),
         QFile::exists(launcherPackage) ? fileChecksum(launcherPackage, QCryptographicHash::Sha256).toLatin1()
                                        : QByteArray(64, '0'),
         QDateTime::currentDateTimeUtc().addDays(options.value("days").toInt()), secretKey);
@@ -141,14 +145,15 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     QCommandLineParser options;
     options.addPositionalArgument("command", "keygen KEYFILE, or make OUT");
-    options.addOptions({{"game", "the game folder", "DIR"},
-                        {"game-version", "the release's game version", "N"},
-                        {"launcher", "the launcher folder (VelmoraGameLauncher.exe and what it needs)", "DIR"},
-                        {"launcher-version", "the release's launcher version", "L", "3"},
-                        {"changelog", "the change log", "FILE"},
-                        {"key", "the secret key file that signs the release", "KEYFILE"},
-                        {"days", "how long the signature is valid", "DAYS", "30"},
-                        {"stored", "store the game package's files uncompressed"}});
+    options.addOptions(
+        {{"game", "the game folder", "DIR"},
+         {"game-version", "the release's game version", "N"},
+         {"launcher", "the launcher folder (VelmoraGameLauncher.exe and what it needs)", "DIR"},
+         {"launcher-version", "the release's launcher version", "L", "3"},
+         {"changelog", "the change log", "FILE"},
+         {"key", "the secret key file that signs the release", "KEYFILE"},
+         {"days", "how long the signature is valid", "DAYS", "30"},
+         {"stored", "store the game package's files uncompressed"}});
     options.addHelpOption();
     options.process(application);
     const QStringList arguments = options.positionalArguments();
