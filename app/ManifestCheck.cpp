@@ -55,7 +55,7 @@ void checkReleaseManifest()
     g_packageHash = manifest->packageHash;
     g_latestLauncherVersion = manifest->launcherVersion;
 
-    if (manifest->launcherVersion.toInt() > BuildConfig::kLauncherVersion) {
+    if (manifest->offersLauncherUpdate(BuildConfig::kLauncherVersion)) {
         qDebug() << "New Launcher Version Found";
         const QString changeLog =
             decodedText(fetchBytes(manager, loop, raw + QLatin1String("changelog.txt")));
@@ -66,7 +66,7 @@ void checkReleaseManifest()
     }
 
     if (g_gameInstalled) {
-        if (manifest->gameVersion.toInt() > g_installedVersion.toInt()) {
+        if (manifest->offersGameUpdate(g_installedVersion)) {
             qDebug() << "New Game Version Found";
             button->setText(QStringLiteral("Update"));
         } else {

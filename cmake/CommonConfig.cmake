@@ -31,6 +31,16 @@ else()
     target_link_libraries(velmora_sodium INTERFACE PkgConfig::Sodium)
 endif()
 
+if(VELMORA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "VELMORA_FUZZ needs Clang (libFuzzer): -DCMAKE_CXX_COMPILER=clang++-14")
+    endif()
+    # Coverage for libFuzzer everywhere; each fuzz target links the fuzzer's own main.
+    target_compile_options(velmora_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-sanitize=vptr -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(velmora_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 # Each subsystem folder is one static library: velmora_add_library(NAME SOURCES files... PUBLIC libs...
 # PRIVATE libs...). PUBLIC names what the library's own headers include; everything else is PRIVATE.
 function(velmora_add_library name)

@@ -15,4 +15,12 @@ struct ReleaseManifest
 
     // A body of exactly five fields, untrimmed; anything else is no manifest.
     static std::optional<ReleaseManifest> parse(const QString &body);
+
+    // Versions compare as integers (text that is not one counts as 0): a newer launcher than ownVersion is
+    // offered before anything else; an installed game older than the release is offered "Update".
+    bool offersLauncherUpdate(int ownVersion) const { return launcherVersion.toInt() > ownVersion; }
+    bool offersGameUpdate(const QString &installedVersion) const
+    {
+        return gameVersion.toInt() > installedVersion.toInt();
+    }
 };

@@ -5,6 +5,7 @@
 #include "core/InstallLock.h"
 #include "core/ProgressView.h"
 #include "core/RangeReply.h"
+#include "core/RedirectHop.h"
 #include "core/RichMessage.h"
 #include "core/TransferWatchdog.h"
 #include "pipeline/ArchiveWorkerThread.h"
@@ -66,31 +67,6 @@ QUrl redirectTarget(QNetworkReply *reply)
     if (status < 300 || status > 399)
         return QUrl();
     return reply->url().resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-}
-
-// Where a redirect answer leads, or why it must not be followed.
-struct NextHop
-{
-    QUrl address;
-    QString refusal;
-};
-
-NextHop nextHop(QNetworkReply *reply)
-{
-    const QByteArray location = reply->rawHeader("Location");
-    if (location.isEmpty())
-        return {QUrl(), QStringLiteral("Redirect without a location")};
-    const QUrl written(QString::fromUtf8(location));
-    if (!written.isValid())
-        return {QUrl(), QStringLiteral("Refused a redirect to %1").arg(QString::fromUtf8(location))};
-    const QUrl address = reply->url().resolved(written);
-    const QString scheme = address.scheme();
-    // Anything else would read local files, resources or inline data, or leave the web, as the package.
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || address.host().isEmpty())
-        return {QUrl(), QStringLiteral("Refused a redirect to %1").arg(address.toDisplayString())};
-    if (reply->url().scheme() == QLatin1String("https") && scheme != QLatin1String("https"))
-        return {QUrl(), QStringLiteral("Refused a redirect from https to %1").arg(address.toDisplayString())};
-    return {address, QString()};
 }
 
 } // namespace
@@ -399,7 +375,7 @@ PackagePipeline::Outcome PackagePipeline::finishTransfer(QNetworkReply *finished
         const int redirects = reply->property(kRedirectsProperty).toInt() + 1;
         if (redirects > kMaxRedirects)
             return failTransfer(QStringLiteral("Too many redirects"));
-        const NextHop next = nextHop(reply);
+        const RedirectHop next = RedirectHop::from(reply->url(), reply->rawHeader("Location"));
         if (!next.refusal.isEmpty())
             return failTransfer(next.refusal);
         reply = get(next.address);

@@ -1,0 +1,29 @@
+// Where libFuzzer is not linked (GCC, the sanitized build), a target replays its kept inputs: every file
+// below the folders given, each one input. No input at all is a failure: a corpus went missing.
+#include <QDirIterator>
+#include <QFile>
+
+#include <cstdint>
+#include <cstdio>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+int main(int argc, char **argv)
+{
+    int inputs = 0;
+    for (int i = 1; i < argc; ++i) {
+        QDirIterator it(QString::fromLocal8Bit(argv[i]), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            if (!file.open(QIODevice::ReadOnly))
+                return 1;
+            const QByteArray bytes = file.readAll();
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                   size_t(bytes.size()));
+            ++inputs;
+        }
+    }
+    std::printf("%d inputs replayed\n", inputs);
+    return inputs > 0 ? 0 : 1;
+}
