@@ -6,6 +6,7 @@
 #include "core/RedirectHop.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -17,12 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QList<QByteArray> lines = QByteArray(reinterpret_cast<const char *>(data), int(size)).split('\n');
     const int status = lines.value(0).toInt();
     const qint64 offset = lines.value(1).toLongLong(), total = lines.value(2).toLongLong();
-    const QByteArray range = lines.value(3), etag = lines.value(4), modified = lines.value(5);
-    // Appended only: exactly the bytes from offset to the end of the same total.
-    if (placeBody(status, range, offset, total) == BodyPlacement::Append &&
-        (status != 206 || offset <= 0 || offset >= total ||
-         !range.contains(QByteArray::number(offset) + '-' + QByteArray::number(total - 1) + '/' +
-                         QByteArray::number(total))))
+    const QByteArray contentRange = lines.value(3), etag = lines.value(4), modified = lines.value(5);
+    // Appended only: exactly the bytes from offset to the end of the same total (digits may have leading
+    // zeros, as the header's grammar allows).
+    static const QRegularExpression form(QStringLiteral("^bytes\\s+(\\d+)-(\\d+)/(\\d+)$"));
+    const QRegularExpressionMatch range = form.match(QString::fromLatin1(contentRange.trimmed()));
+    const auto at = [&range](int i) { return range.captured(i).toLongLong(); };
+    if (placeBody(status, contentRange, offset, total) == BodyPlacement::Append &&
+        (status != 206 || offset <= 0 || !range.hasMatch() || at(1) != offset || at(2) != total - 1 ||
+         at(3) != total))
         std::abort();
     const QByteArray validator = rangeValidator(etag, modified);
     if (!validator.isEmpty() && validator != modified && (validator != etag || etag.startsWith("W/")))
