@@ -103,8 +103,6 @@ private slots:
         QTest::newRow("newer than the release") << Server::complete("3;11;1.5;3.2;h") << true << 12 << "Play";
         QTest::newRow("compared as numbers") << Server::complete("3;012;1.5;3.2;h") << true << 12 << "Play";
         QTest::newRow("no c.ini") << Server::complete("3;1;1.5;3.2;h\n") << true << 0 << "Update";
-        QTest::newRow("trailing ;") << Server::complete("3;12;1.5;3.2;h;") << true << 12 << "";
-        QTest::newRow("four fields") << Server::complete("3;12;1.5;3.2") << false << 12 << "";
         QTest::newRow("empty") << Server::complete("") << true << 12 << "";
         QTest::newRow("never answers") << Server::withMode(Server::Mode::NeverAnswer) << true << 12 << "";
         QTest::newRow("endless body") << Server::withMode(Server::Mode::Endless) << false << 12 << "";

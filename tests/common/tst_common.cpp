@@ -46,18 +46,6 @@ private slots:
         QCOMPARE(limitErrorOf([] { NarrowString().reserve(0x7FFFFFFF); }), 20130220);
     }
 
-    void wideStringAppendsItselfAndConvertsBeyondBmp()
-    {
-        WideString text(L"abc");
-        text.append(text.data(), text.length());
-        text += text;
-        QCOMPARE(text, WideString(L"abcabcabcabc"));
-        const QString original = QString::fromUtf8("Velmora \xC3\xA9 \xF0\x9F\x8E\xAE");
-        // UTF-16 on Windows (the emoji a surrogate pair), one wchar_t per code point elsewhere.
-        QCOMPARE(toWideString(original).length(), sizeof(wchar_t) == 2 ? 12u : 11u);
-        QCOMPARE(toQString(toWideString(original)), original);
-    }
-
     void bstrAndPropertyValueHaveTheEngineLayoutAndFreeWhatTheyReplace()
     {
         PropertyValue value; // a string left behind fails the sanitizer run

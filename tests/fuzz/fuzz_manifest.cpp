@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString body = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     const std::optional<ReleaseManifest> manifest = ReleaseManifest::parse(body);
+    if (manifest.has_value() != (body.count(QLatin1Char(';')) == 4))
+        std::abort(); // exactly five fields, empty ones too
     if (!manifest)
         return 0;
     // Five fields kept as they came: joined again, they are the body.
