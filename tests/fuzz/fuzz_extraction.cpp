@@ -45,18 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QDirIterator inside(out, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (inside.hasNext())
         written += quint64(QFileInfo(inside.next()).size());
-    QDirIterator around(scratch.path(),
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (around.hasNext()) {
-        const QString entry = QFileInfo(around.next()).fileName();
-        if (entry != QLatin1String("package.zip") && entry != QLatin1String("level"))
-            std::abort();
-    }
-    if (QDir(scratch.filePath("level"))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) !=
-        QStringList{"out"})
-        std::abort();
-    if (result == 0 && items.size() == QSet<QString>(items.cbegin(), items.cend()).size() && written != total)
+    const auto entries = [](const QString &dir) {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    if (entries(scratch.path()) != QStringList{"level", "package.zip"} ||
+        entries(scratch.filePath("level")) != QStringList{"out"} ||
+        (result == 0 && items.size() == QSet<QString>(items.cbegin(), items.cend()).size() &&
+         written != total))
         std::abort();
     return 0;
 }
