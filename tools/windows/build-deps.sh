@@ -24,7 +24,8 @@ key() { printf '%s\n' "$@" | sha256sum | cut -c1-12; }
 ensure_sources() {
     local pkg=$1
     ls "$CACHE"/src/"${pkg}"_*.orig.tar.* >/dev/null 2>&1 && return 0
-    if ! apt-get source --download-only "$pkg" >/dev/null 2>&1 </dev/null; then
+    mkdir -p "$CACHE/src" # the download goes into the cache, never into the working directory
+    if ! (cd "$CACHE/src" && apt-get source --download-only "$pkg" >/dev/null 2>&1 </dev/null); then
         # The source index needs a deb-src entry for the archive the binaries come from.
         cat >/etc/apt/sources.list.d/velmora-src.sources <<'SRC'
 Types: deb-src
@@ -34,9 +35,8 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
         apt-get update -qq
+        (cd "$CACHE/src" && apt-get source --download-only "$pkg" >/dev/null)
     fi
-    mkdir -p "$CACHE/src"
-    (cd "$CACHE/src" && apt-get source --download-only "$pkg" >/dev/null)
 }
 
 build_qt() {
