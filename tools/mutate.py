@@ -19,6 +19,7 @@ Standard library only. Run `tools/mutate.py --help` for the options; README "Mut
 """
 
 import argparse
+import base64
 import os
 import re
 import shlex
@@ -140,8 +141,8 @@ def sync_sources(source_dir):
         shutil.copymode(origin, copy)
         written += 1
     wanted = {source_dir / name for name in names}
-    for path in list(source_dir.rglob("*")):
-        if path.is_file() and path not in wanted:
+    for path in list(source_dir.rglob("*")):  # the publisher key stays: the scratch build trusts it
+        if path.is_file() and path not in wanted and path.relative_to(source_dir).parts[0] != "build-key":
             path.unlink()
     return len(names), written
 
@@ -223,10 +224,28 @@ class Scratch:
             status, _ = run_logged(["cmake", "-S", self.source, "-B", self.build,
                                     "-DCMAKE_BUILD_TYPE=Release", "-DVELMORA_BUILD_TESTS=ON",
                                     f"-DVELMORA_RAW_ENDPOINT=http://127.0.0.1:{self.port}/raw/",
-                                    f"-DVELMORA_RELEASE_ENDPOINT=http://127.0.0.1:{self.port}/"],
+                                    f"-DVELMORA_RELEASE_ENDPOINT=http://127.0.0.1:{self.port}/",
+                                    f"-DVELMORA_RELEASE_KEYS={self.release_key()}"],
                                    ROOT, log)
             if status != 0:
                 raise SystemExit(f"mutate: configuring the scratch build failed; see {log.name}")
+
+    def release_key(self):
+        """The public key of the checkout's publisher key (build-key/, made by ./velmora; made here if there
+        is none), which the scratch build trusts and the end-to-end cases sign their releases with."""
+        key_dir = self.source / "build-key"
+        if (ROOT / "build-key" / "release.pem").is_file():
+            shutil.copytree(ROOT / "build-key", key_dir, dirs_exist_ok=True)
+        elif not (key_dir / "release.pem").is_file():
+            key_dir.mkdir(mode=0o700, exist_ok=True)
+            subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", key_dir / "release.pem"],
+                           check=True, capture_output=True)
+            seed = subprocess.run(["openssl", "pkey", "-in", key_dir / "release.pem", "-outform", "DER"],
+                                  check=True, capture_output=True).stdout[-32:]
+            (key_dir / "release.key").write_bytes(base64.b64encode(seed) + b"\n")
+        public = subprocess.run(["openssl", "pkey", "-in", key_dir / "release.pem", "-pubout", "-outform", "DER"],
+                                check=True, capture_output=True).stdout[-32:]
+        return base64.b64encode(public).decode()
 
     def compile(self, log):
         status, _ = run_logged(["cmake", "--build", self.build, "-j", str(self.jobs)], ROOT, log)
