@@ -3,7 +3,6 @@
 #include "app/MainWindowForm.h"
 #include "app/WindowProgress.h"
 #include "app/WindowSize.h"
-#include "core/DownloadSizeText.h"
 #include "core/InstallState.h"
 #include "core/LaunchMode.h"
 
@@ -70,25 +69,6 @@ private slots:
         QFETCH(QString, appDir);
         QFETCH(LaunchMode, mode);
         QCOMPARE(chooseLaunchMode(arguments, appDir), mode);
-    }
-
-    void downloadSizeText_data()
-    {
-        QTest::addColumn<QStringList>("sizes"); // package, installed, unpack space
-        // Sizes that are not numbers count as 0 and are shown as they are.
-        QTest::newRow("empty") << QStringList{"", "", "0"};
-        QTest::newRow("decimal comma") << QStringList{"1,5", "2", "2"};
-        QTest::newRow("one million") << QStringList{"600000", "400000", "1e+06"};
-        // 99999.95 is 99999.953125 in single precision (six digits: 100000); in double it shows 99999.9.
-        QTest::newRow("single precision") << QStringList{"99999.95", "0", "100000"};
-    }
-
-    void downloadSizeText()
-    {
-        QFETCH(QStringList, sizes);
-        QCOMPARE(::downloadSizeText(sizes[0], sizes[1]),
-                 "\n\nDownload Package Size: " + sizes[0] + " GB\n\nNeed Space For Unpack: " + sizes[2] +
-                     " GB\n\nGame Size After Install: " + sizes[1] + " GB");
     }
 
     void windowIsSeventyPercentOfTheScreenAtSixteenByNine() // 1920 pixels: end-to-end

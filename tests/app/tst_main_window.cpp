@@ -90,22 +90,48 @@ private slots:
         m_messageBoxes.seen.clear();
     }
 
+    // Unsigned, and in a build that trusts two keys, where a manifest counts only with a valid signature.
     void manifestCheck_data()
     {
         QTest::addColumn<FakeHttpServer::Route>("route");
         QTest::addColumn<bool>("installed");
         QTest::addColumn<int>("installedVersion");
-        QTest::addColumn<QString>("label"); // empty: the manifest is unreadable
+        QTest::addColumn<QString>("label");   // empty: the manifest is unreadable
+        QTest::addColumn<QString>("verdict"); // in the debug log; empty: releases are not signed
+        QTest::addColumn<FakeHttpServer::Route>("signature"); // version.txt.sig
         using Server = FakeHttpServer;
-        QTest::newRow("not installed") << Server::complete("3;13;1.5;3.2;h") << false << 0 << "Download";
-        QTest::newRow("current") << Server::complete("3;12;1.5;3.2;h") << true << 12 << "Play";
-        QTest::newRow("outdated") << Server::complete("3;13;1.5;3.2;h") << true << 12 << "Update";
-        QTest::newRow("newer than the release") << Server::complete("3;11;1.5;3.2;h") << true << 12 << "Play";
-        QTest::newRow("compared as numbers") << Server::complete("3;012;1.5;3.2;h") << true << 12 << "Play";
-        QTest::newRow("no c.ini") << Server::complete("3;1;1.5;3.2;h\n") << true << 0 << "Update";
-        QTest::newRow("empty") << Server::complete("") << true << 12 << "";
-        QTest::newRow("never answers") << Server::withMode(Server::Mode::NeverAnswer) << true << 12 << "";
-        QTest::newRow("endless body") << Server::withMode(Server::Mode::Endless) << false << 12 << "";
+        const auto row = [](const char *name, const Server::Route &route, bool installed, int version,
+                            const char *label) {
+            QTest::newRow(name) << route << installed << version << label << QString() << Server::Route();
+        };
+        row("not installed", Server::complete("3;13;1.5;3.2;h"), false, 0, "Download");
+        row("current", Server::complete("3;12;1.5;3.2;h"), true, 12, "Play");
+        row("outdated", Server::complete("3;13;1.5;3.2;h"), true, 12, "Update");
+        row("newer than the release", Server::complete("3;11;1.5;3.2;h"), true, 12, "Play");
+        row("compared as numbers", Server::complete("3;012;1.5;3.2;h"), true, 12, "Play");
+        row("no c.ini", Server::complete("3;1;1.5;3.2;h\n"), true, 0, "Update");
+        row("empty", Server::complete(""), true, 12, "");
+        row("never answers", Server::withMode(Server::Mode::NeverAnswer), true, 12, "");
+        row("endless body", Server::withMode(Server::Mode::Endless), false, 12, "");
+
+        const QByteArray manifest = "3;13;1.5;3.2;h", game(64, 'a'), launcher(64, 'b');
+        const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
+        const auto signedBy = [&](int key, const QByteArray &body, const QDateTime &expires) {
+            return Server::complete(ReleaseSignature::sign(body, game, launcher, expires, secretKey(key)));
+        };
+        const auto signedRow = [&](const char *name, const Server::Route &signature, const QString &verdict) {
+            QTest::newRow(name) << Server::complete(manifest) << true << 12
+                                << (verdict == "valid" ? "Update" : "") << verdict << signature;
+        };
+        const QString unknown = "not made by a known key over this manifest";
+        signedRow("signed", signedBy(1, manifest, later), "valid");
+        signedRow("signed by the second key", signedBy(2, manifest, later), "valid");
+        signedRow("manifest changed after signing", signedBy(1, "3;13;1.5;3.2;x", later), unknown);
+        signedRow("signed by an unknown key", signedBy(3, manifest, later), unknown);
+        signedRow("signature expired", signedBy(1, manifest, later.addDays(-2)), "expired");
+        signedRow("signature missing", Server::complete("not here", 404), "missing");
+        signedRow("signature malformed", Server::complete("velmora-release-signature 1\n"), "malformed");
+        signedRow("signature oversized", Server::withMode(Server::Mode::Endless), "missing");
     }
 
     void manifestCheck()
@@ -114,21 +140,30 @@ private slots:
         QFETCH(bool, installed);
         QFETCH(int, installedVersion);
         QFETCH(QString, label);
+        QFETCH(QString, verdict);
+        QFETCH(FakeHttpServer::Route, signature);
         g_gameInstalled = installed;
         g_installedVersion = QString::number(installedVersion);
         const qint64 sentBefore = m_server.bodyBytesSent();
+        const QByteArray signaturePath = "/raw/main/launcher/version.txt.sig";
+        m_server.setRoute(signaturePath, signature);
+        if (!verdict.isEmpty())
+            overrideTrustedReleaseKeysForTesting({publicKey(1), publicKey(2)});
+        const auto trustNoneAfter = qScopeGuard([] { overrideTrustedReleaseKeysForTesting({}); });
+        m_log.clear();
 
         checkManifest(route);
 
-        QVERIFY(!g_launcherUpdateWindow &&
-                !m_server.requestCount("/raw/main/launcher/version.txt.sig")); // unsigned
+        QVERIFY(!g_launcherUpdateWindow);
+        QVERIFY(verdict.isEmpty() ? !m_server.requestCount(signaturePath)
+                                  : m_log.lines().contains("Release signature: \"" + verdict + "\""));
         if (label.isEmpty()) {
             QCOMPARE(m_messageBoxes.seen.size(), 1);
             QCOMPARE(m_messageBoxes.seen.first().title, QStringLiteral("Launcher"));
             QVERIFY(m_messageBoxes.seen.first().text.contains("Failed to get game info!"));
             QCOMPARE(button()->isEnabled(), installed); // an installed game can still be played
             QCOMPARE(button()->text(), QStringLiteral("Download"));
-            QCOMPARE(g_latestVersion + g_packageSizeGb + g_installedSizeGb + g_packageHash,
+            QCOMPARE(g_latestVersion + g_packageSizeGb + g_installedSizeGb + g_packageHash + g_packageSha256,
                      QStringLiteral("0"));
             // An endless body is refused soon after the 1 MiB cap.
             QVERIFY(m_server.bodyBytesSent() - sentBefore < 32 << 20);
@@ -141,50 +176,7 @@ private slots:
         QCOMPARE(g_packageSizeGb + ' ' + g_installedSizeGb, QStringLiteral("1.5 3.2"));
         // Stored as sent, a line break included: such a hash fails the package check later.
         QCOMPARE(g_packageHash, QString::fromUtf8(fields.at(4)));
-    }
-
-    // A build that trusts two keys uses a manifest only with a valid signature beside it.
-    void signedManifest_data()
-    {
-        QTest::addColumn<FakeHttpServer::Route>("signature"); // version.txt.sig
-        QTest::addColumn<QString>("verdict");                 // in the debug log
-        const QByteArray manifest = "3;13;1.5;3.2;h", game(64, 'a'), launcher(64, 'b');
-        const QDateTime later = QDateTime::currentDateTimeUtc().addDays(1);
-        const auto signedBy = [&](int key, const QByteArray &body, const QDateTime &expires) {
-            return FakeHttpServer::complete(
-                ReleaseSignature::sign(body, game, launcher, expires, secretKey(key)));
-        };
-        QTest::newRow("valid") << signedBy(1, manifest, later) << "valid";
-        QTest::newRow("the second key") << signedBy(2, manifest, later) << "valid";
-        QTest::newRow("manifest changed after signing")
-            << signedBy(1, "3;13;1.5;3.2;x", later) << "not made by a known key over this manifest";
-        QTest::newRow("unknown key") << signedBy(3, manifest, later)
-                                     << "not made by a known key over this manifest";
-        QTest::newRow("expired") << signedBy(1, manifest, later.addDays(-2)) << "expired";
-        QTest::newRow("missing") << FakeHttpServer::complete("not here", 404) << "missing";
-        QTest::newRow("malformed") << FakeHttpServer::complete("velmora-release-signature 1\n")
-                                   << "malformed";
-        QTest::newRow("empty") << FakeHttpServer::complete("") << "missing";
-        QTest::newRow("oversized") << FakeHttpServer::withMode(FakeHttpServer::Mode::Endless) << "missing";
-    }
-
-    void signedManifest()
-    {
-        QFETCH(FakeHttpServer::Route, signature);
-        QFETCH(QString, verdict);
-        overrideTrustedReleaseKeysForTesting({publicKey(1), publicKey(2)});
-        const auto trustNoneAfter = qScopeGuard([] { overrideTrustedReleaseKeysForTesting({}); });
-        m_server.setRoute("/raw/main/launcher/version.txt.sig", signature);
-        g_gameInstalled = true;
-        m_log.clear();
-
-        checkManifest(FakeHttpServer::complete("3;13;1.5;3.2;h"));
-
-        QVERIFY(m_log.lines().contains("Release signature: \"" + verdict + "\""));
-        const bool valid = verdict == "valid";
-        QCOMPARE(button()->text(), valid ? "Update" : "Download");
-        QCOMPARE(m_messageBoxes.seen.size(), int(!valid));
-        QCOMPARE(g_latestVersion + g_packageSha256, valid ? "13" + QString(64, 'a') : "0");
+        QCOMPARE(g_packageSha256, verdict.isEmpty() ? QString() : QString(64, 'a'));
     }
 
     void downloadInfo_data() { addWays({"Download"}); }

@@ -1,9 +1,10 @@
-// Extraction by the archive worker, called on the test's thread with the real engine, into real
-// directories. Each case extracts into SANDBOX/level/out, so that anything written around it shows.
+// The archive worker, called on the test's thread with the real engine through our own interface
+// declarations, callbacks and streams, into real directories: how the engine is found and refused, what
+// extraction writes, and what it never writes. Each case extracts into SANDBOX/level/out, so that anything
+// written around it shows.
 
 #include "archive/EngineLibrary.h"
 #include "archive/Q7Zip.h"
-#include "archive/UnsafeItemPath.h"
 #include "tests/support/DebugLogCapture.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ZipBuilder.h"
@@ -86,37 +87,72 @@ private slots:
         QVERIFY(QDir().mkpath(out));
     }
 
-    // The engine refuses to open a zip with a NUL in a name: the rule is checked on its own.
-    void nulInAnItemPathIsUnsafe()
+    void libraryIsFoundBesideTheExecutableFirstAndAnOtherLayoutIsRefused()
     {
-        QVERIFY(isUnsafeItemPath(toWideString(QStringLiteral("dir/a") + QChar(0) + "/b.txt")));
-        QCOMPARE(isUnsafeItemPath(L"CON/aux.txt:hidden"), kWindows); // ordinary name characters elsewhere
+        QCOMPARE(EngineLibrary::searchLocations(), // on Windows only the own directory counts
+                 QStringList{QCoreApplication::applicationDirPath()} +
+                     (kWindows ? QStringList() : QStringList{"/usr/lib/p7zip"}));
+        QLibrary probe;
+        EngineLibrary::setSearchLocations({scratch.filePath("nowhere"), VELMORA_OTHER_LAYOUT_ENGINE_DIR,
+                                           QCoreApplication::applicationDirPath()});
+        EngineLibrary::configure(probe);
+        QCOMPARE(probe.fileName(), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR "/" + EngineLibrary::fileName()));
+        for (const QString &location :
+             {scratch.filePath("nowhere"), QString(VELMORA_OTHER_LAYOUT_ENGINE_DIR)}) {
+            EngineLibrary::setSearchLocations({location});
+            QLibrary refused;
+            QVERIFY(!EngineLibrary::resolveCreateObject(refused) && !refused.isLoaded());
+        }
+        EngineLibrary::setSearchLocations({});
     }
 
-    void extractsItemsWithTheirModesAndTimes()
+    // Then compressed by the worker and extracted again: the same tree, contents, modes and times.
+    void extractsItemsWithTheirModesAndTimesAndCompressesThemAgain()
     {
         QSignalSpy total(Q7Zip::getInstance(), SIGNAL(extract_filesize_signal(quint64)));
         QSignalSpy completed(Q7Zip::getInstance(), SIGNAL(extract_completeValue_signal(quint64)));
+        QByteArray payload(300 * 1024, 0); // more than one of the engine's 128 KiB writes, incompressible
+        QRandomGenerator(12345).fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
         const QByteArray zip = ZipBuilder()
                                    .add("game/bin/Velmora.exe", "#!/bin/sh\n", 0104755)
                                    .add("game/empty/", "", 040755)
+                                   .add("game/payload.bin", payload, 0100640)
                                    .add("a\\b\\c.txt", "deep")
                                    .add("", "nameless")
                                    .bytes();
         QCOMPARE(extract(zip), 0);
         const QString deep = QStringLiteral("a%1b%1c.txt").arg(kUnixBackslash);
-        QCOMPARE(listTree(out), (QStringList{"[Content]"} +
-                                 (kWindows ? QStringList{deep} : QStringList{"a", "a/b", "a/b/c.txt"}) +
-                                 QStringList{"game", "game/bin", "game/bin/Velmora.exe", "game/empty"}));
+        const QStringList tree = listTree(out);
+        QCOMPARE(tree,
+                 (QStringList{"[Content]"} +
+                  (kWindows ? QStringList{deep} : QStringList{"a", "a/b", "a/b/c.txt"}) +
+                  QStringList{"game", "game/bin", "game/bin/Velmora.exe", "game/empty", "game/payload.bin"}));
         QCOMPARE(TestFiles::read(out + "/" + deep), QByteArray("deep"));
         QCOMPARE(TestFiles::read(out + "/[Content]"), QByteArray("nameless"));
+        QVERIFY(TestFiles::read(out + "/game/payload.bin") == payload);
 #ifndef Q_OS_WIN
         // The permission bits apply, never set-user-id.
         QCOMPARE(permissionsOf(out + "/game/bin/Velmora.exe"), mode_t(0755));
 #endif
         QCOMPARE(QFileInfo(out + "/" + deep).lastModified(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
-        QCOMPARE(total.value(0).value(0).toULongLong(), 22ull);
-        QCOMPARE(completed.last().value(0).toULongLong(), 22ull);
+        QCOMPARE(total.value(0).value(0).toULongLong(), 22ull + payload.size());
+        QCOMPARE(completed.last().value(0).toULongLong(), 22ull + payload.size());
+
+        QStringList paths;
+        for (const QString &entry : tree)
+            paths << out + '/' + entry;
+        const QString again = sandbox + "/again";
+        QVERIFY(QDir().mkpath(again));
+        QCOMPARE(Q7Zip::getInstance()->compress(sandbox + "/again.zip", paths, out + '/'), 0);
+        QCOMPARE(Q7Zip::getInstance()->extract(sandbox + "/again.zip", again), 0);
+        QCOMPARE(listTree(again), tree);
+        for (const QString &entry : tree) {
+            const QFileInfo before(out + '/' + entry), after(again + '/' + entry);
+            QVERIFY2(TestFiles::read(after.filePath()) == TestFiles::read(before.filePath()) &&
+                         after.permissions() == before.permissions() &&
+                         (before.isDir() || after.lastModified() == before.lastModified()),
+                     qPrintable(entry));
+        }
     }
 
     void failedExtractionsAnswerOne_data()

@@ -1,6 +1,4 @@
-#include "common/Bstr.h"
 #include "common/ComPtr.h"
-#include "common/PropertyValue.h"
 #include "common/RefCounted.h"
 #include "common/WideString.h"
 
@@ -44,23 +42,6 @@ private slots:
         QCOMPARE(WideString::grownCapacity(0x2AAAAAA0), 0x3FFFFFFFu);
         QCOMPARE(limitErrorOf([] { WideString::grownCapacity(0x2AAAAAAB); }), 20130221);
         QCOMPARE(limitErrorOf([] { NarrowString().reserve(0x7FFFFFFF); }), 20130220);
-    }
-
-    void bstrAndPropertyValueHaveTheEngineLayoutAndFreeWhatTheyReplace()
-    {
-        PropertyValue value; // a string left behind fails the sanitizer run
-        value.setString(L"first");
-        value.setString(L"second", 3);
-        UInt32 storedBytes = 0; // the byte count stands in the 4 bytes before the characters
-        std::memcpy(&storedBytes, reinterpret_cast<unsigned char *>(value.bstrVal) - 4, 4);
-        QVERIFY(storedBytes == 3 * sizeof(wchar_t) && BstrLength(value.bstrVal) == 3);
-        QVERIFY(std::wcscmp(value.bstrVal, L"sec") == 0);
-        PROPVARIANT target{};
-        target.vt = VT_BSTR;
-        target.bstrVal = AllocBstr(L"old");
-        value.moveTo(&target);
-        QVERIFY(value.vt == VT_EMPTY && std::wcscmp(target.bstrVal, L"sec") == 0);
-        QVERIFY(ClearVariant(&target) == S_OK && target.vt == VT_EMPTY);
     }
 
     void referenceCountIsAtomicAndDestroysAtZero()

@@ -1,25 +1,10 @@
 #include "tests/pipeline/FakeHttpServer.h"
 
-#include <QSslConfiguration>
-#include <QSslSocket>
-
-#include "tests/support/TestFiles.h"
-
-QString FakeHttpServer::serveOverTls()
-{
-    const QString keyPath = VELMORA_TLS_DIR "/key.pem", certificatePath = VELMORA_TLS_DIR "/certificate.pem";
-    m_certificate = QSslCertificate(TestFiles::read(certificatePath), QSsl::Pem);
-    m_key = QSslKey(TestFiles::read(keyPath), QSsl::Ec, QSsl::Pem);
-    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-    trusting.setCaCertificates({m_certificate});
-    QSslConfiguration::setDefaultConfiguration(trusting);
-    return m_certificate.isNull() || m_key.isNull() ? "no certificate or key Qt can read in " VELMORA_TLS_DIR
-                                                    : "";
-}
+#include <QTcpSocket>
 
 void FakeHttpServer::incomingConnection(qintptr handle)
 {
-    QTcpSocket *socket = m_certificate.isNull() ? new QTcpSocket(this) : new QSslSocket(this);
+    auto *socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(handle)) {
         delete socket;
         return;
@@ -32,11 +17,6 @@ void FakeHttpServer::incomingConnection(qintptr handle)
         if (head.contains("\r\n\r\n"))
             answer(socket, head);
     });
-    if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
-        tls->setLocalCertificate(m_certificate);
-        tls->setPrivateKey(m_key);
-        tls->startServerEncryption();
-    }
 }
 
 void FakeHttpServer::answer(QTcpSocket *socket, const QByteArray &head)

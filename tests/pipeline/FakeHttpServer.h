@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QStringList>
 #include <QTcpServer>
 
@@ -62,15 +60,7 @@ public:
 
     FakeHttpServer() { listen(QHostAddress::LocalHost, 0); }
 
-    // From now on every connection speaks TLS with a self-signed certificate made for 127.0.0.1, which this
-    // process's clients are told to trust; returns why that failed, or an empty string.
-    QString serveOverTls();
-
-    // "http://127.0.0.1:PORT/", or "https://..." once it serves over TLS
-    QString baseUrl() const
-    {
-        return QString("%1://127.0.0.1:%2/").arg(m_certificate.isNull() ? "http" : "https").arg(serverPort());
-    }
+    QString baseUrl() const { return QString("http://127.0.0.1:%1/").arg(serverPort()); }
 
     void setRoute(const QByteArray &path, const Route &route)
     {
@@ -95,8 +85,6 @@ protected:
 private:
     void answer(QTcpSocket *socket, const QByteArray &head);
 
-    QSslCertificate m_certificate;
-    QSslKey m_key;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, int> m_answers;
     QHash<QByteArray, QStringList> m_exchanges;
