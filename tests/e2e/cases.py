@@ -205,8 +205,10 @@ def interrupted_runs(case):
           "the check went on after the window closed")
     transfers = case.server.transfers(CLIENT)
     log(f"killed with {kept} of {whole} bytes on disk; nginx: {transfers}")
-    check(transfers[0][0] == "200" and transfers[1] == ("206", str(whole - kept), f"bytes={kept}-"),
-          "the second transfer did not ask for exactly the rest")
+    # The first launcher may have made more than one request: when the read-buffer limit did not reach Qt's
+    # network thread, it continues from what is on disk with a request whose limit holds.
+    check(transfers[0][0] == "200" and transfers[-1] == ("206", str(whole - kept), f"bytes={kept}-"),
+          "the second launcher did not ask for exactly the rest")
 
     third = case.start("third")
     third.download(shoot=False)
