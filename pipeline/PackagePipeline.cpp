@@ -25,6 +25,9 @@ namespace {
 // Qt buffers a reply without limit by default, so a package arriving faster than the disk takes it
 // would pile up in memory; with this bound the transfer waits for the writes instead.
 constexpr qint64 kReadBufferBytes = 2 << 20;
+// A limit that holds is still overshot by what the network thread read from the socket at once (seen: 3 MB
+// on a loaded machine); a limit that never arrived lets the whole transfer pile up (seen: 35 MB at once).
+constexpr qint64 kLostLimitBytes = 8 * kReadBufferBytes;
 
 // Release hosting redirects once or twice; more than this is a loop.
 constexpr int kMaxRedirects = 10;
@@ -266,11 +269,11 @@ void PackagePipeline::writeBody(const QByteArray &data)
         written += more;
     }
     if (written == data.size()) {
-        // More than the read-buffer limit at once: the limit never reached the network thread, which
+        // Far more than the read-buffer limit at once: the limit never reached the network thread, which
         // now buffers the package as fast as it arrives. A new request, continuing from what is on disk,
         // gets a limit that holds.
         const qint64 total = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (data.size() > kReadBufferBytes && !bufferRestarted && file->size() < bodyOffset + total) {
+        if (data.size() > kLostLimitBytes && !bufferRestarted && file->size() < bodyOffset + total) {
             qDebug() << "The read buffer held" << data.size() << "bytes: continuing from byte"
                      << file->size();
             bufferRestarted = true;
