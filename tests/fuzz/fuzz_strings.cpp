@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -14,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString units(reinterpret_cast<const QChar *>(data), int(size / 2));
     WideString wide = toWideString(units);
     (void)toQString(wide);
-    const UInt32 length = wide.length();
+    const std::wstring once(wide.data(), wide.length());
     wide += wide;
     wide.append(wide.data(), wide.length());
-    if (wide.length() != 4 * length)
+    if (std::wstring(wide.data(), wide.length()) != once + once + once + once)
         std::abort();
     NarrowString narrow;
     ToOemText(wide, narrow);
